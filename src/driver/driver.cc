@@ -1,0 +1,176 @@
+#include "driver/driver.h"
+
+#include <initializer_list>
+
+#include <getopt.h>
+#include <sys/stat.h>
+
+#include "kml/kml_writer.h"
+#include "log/log_events.h"
+#include "log/tokenizer.h"
+
+FILE* output_stream = stdout;
+const char* output_name = nullptr;
+FILE* dot_log = nullptr;
+FILE* comma_log = nullptr;
+
+void reset_driver() {
+  output_stream = stdout;
+  output_name = nullptr;
+  dot_log = nullptr;
+  comma_log = nullptr;
+  optind = 0;  // makes getopt_long start afresh
+}
+
+namespace {
+
+constexpr char short_options[] = "hn:o:r:t:";
+
+constexpr option long_options[] = {
+    {"smlog", required_argument, nullptr, 't'},    {"trek", required_argument, nullptr, 't'},
+    {"smlog-ru", required_argument, nullptr, 'r'}, {"trek-ru", required_argument, nullptr, 'r'},
+    {"samples", required_argument, nullptr, 'n'},  {"kml", required_argument, nullptr, 'o'},
+    {"help", no_argument, nullptr, 'h'},           {nullptr, 0, nullptr, 0},
+};
+
+// The KML must not go into a log that is open for reading: opening it for writing would truncate it.
+bool is_open_log(const char* name) {
+  struct stat target;
+  if (stat(name, &target) != 0) return false;
+  for (FILE* log : {dot_log, comma_log}) {
+    struct stat open;
+    if (log != nullptr && fstat(fileno(log), &open) == 0 && open.st_dev == target.st_dev &&
+        open.st_ino == target.st_ino) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void open_output(const char* name) {
+  FILE* file = is_open_log(name) ? nullptr : std::fopen(name, "wb");
+  if (file == nullptr) {
+    std::printf("Can't open file '%s' for writing, ignored\n", name);
+    output_stream = stdout;
+    output_name = nullptr;
+    return;
+  }
+  std::setvbuf(file, nullptr, _IOFBF, std::size_t{1} << 20);
+  output_stream = file;
+  output_name = name;
+}
+
+int open_log(FILE** log, const char* name) {
+  *log = std::fopen(name, "r");
+  if (*log == nullptr) {
+    std::printf("Can't read file-log '%s'\n", name);
+    return RUN_LOG_UNREADABLE;
+  }
+  return 0;
+}
+
+void run_log(FILE* log, const log_events& events, const tokenizer& variant) {
+  current_events = &events;
+  variant.scan_log(log);
+  std::fclose(log);
+}
+
+// A KML that could not be written in full is a failed run, not a success.
+int finish_output() {
+  if (output_stream == stdout) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::fprintf(stderr, "Can't write standard output\n");
+    return RUN_OUTPUT_FAILED;
+  }
+  const bool write_failed = std::ferror(output_stream) != 0;
+  const bool close_failed = std::fclose(output_stream) != 0;
+  output_stream = stdout;
+  if (!write_failed && !close_failed) return 0;
+  std::fprintf(stderr, "Can't write file '%s'\n", output_name);
+  return RUN_OUTPUT_FAILED;
+}
+
+}  // namespace
+
+void print_usage(const char* name) {
+  std::printf("U: %s OPTIONS\n", name);
+  std::fputs(
+      "OPTIONS:\n"
+      "-n|--samples beg1-end1,beg2-end2[,...] (select this samples only)\n"
+      "-t|--trek|--smlog log-file-name        (eng. locale decimal DOT)\n"
+      "-r|--trek-ru|--smlog-ru log-file-name  (rus. locale decimal COMMA)\n"
+      "-o|--kml kml-file-name\n"
+      "-h|--help\n"
+      "\n",
+      stdout);
+}
+
+int act_on_option(int option, const char* argument, const char* program_name) {
+  const char* shown = argument != nullptr ? argument : "(null)";  // what glibc's printf shows for it
+  switch (option) {
+    case '?': break;  // getopt_long has reported it
+    case 'h': print_usage(program_name); break;
+    case 'n':
+      std::printf("option --samples(%c) with value \u2018%s\u2019\n", option, shown);
+      if (argument == nullptr) std::printf("--samples req. arg: beg1-end1,beg2-end2,...\n");
+      break;
+    case 'o':
+      std::printf("option --kml(%c) with value \u2018%s\u2019\n", option, shown);
+      if (argument != nullptr) {
+        open_output(argument);
+      } else {
+        std::printf("--kml req. arg: filename\n");
+      }
+      break;
+    case 'r':
+      std::printf("option --smlog-ru|trek-ru(%c) with value \u2018%s\u2019\n", option, shown);
+      if (argument == nullptr) {
+        std::printf("--smlog-ru|trek-ru req. arg: filename\n");
+        return RUN_TOO_FEW_ARGUMENTS;
+      }
+      return open_log(&comma_log, argument);
+    case 't':
+      std::printf("option --smlog|trek(%c) with value \u2018%s\u2019\n", option, shown);
+      if (argument == nullptr) {
+        std::printf("--smlog|trek req. arg: filename\n");
+        return RUN_TOO_FEW_ARGUMENTS;
+      }
+      return open_log(&dot_log, argument);
+    default: std::printf("?? getopt returned character code 0%o ??\n", static_cast<unsigned>(option)); break;
+  }
+  return 0;
+}
+
+int run_driver(int argc, char** argv) {
+  if (argc <= 4) {
+    print_usage(argv[0]);
+    return RUN_TOO_FEW_ARGUMENTS;
+  }
+  output_stream = stdout;
+  output_name = nullptr;
+  dot_log = nullptr;
+  comma_log = nullptr;
+
+  int option;
+  int index;
+  while ((option = getopt_long(argc, argv, short_options, long_options, &index)) != -1) {
+    if (const int stop = act_on_option(option, optarg, argv[0]); stop != 0) return stop;
+  }
+  if (optind < argc) {
+    std::printf("non-option ARGV-elements: ");
+    while (optind < argc) std::printf("%s ", argv[optind++]);
+    std::printf("\n");
+  }
+
+  const bool have_log = dot_log != nullptr || comma_log != nullptr;
+  if (have_log) write_document_start(output_stream);
+  if (dot_log != nullptr) {
+    run_log(dot_log, dot_events, dot_tokenizer);
+  } else if (comma_log != nullptr) {
+    run_log(comma_log, comma_events, comma_tokenizer);
+  } else {
+    std::printf("Err. no input file\n");
+  }
+  if (have_log) write_document_end(output_stream);
+  return finish_output();
+}

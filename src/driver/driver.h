@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdio>
+
+// The open files of the run.
+extern FILE* output_stream;       // the KML goes here: standard output or the -o file
+extern const char* output_name;  // the -o name while output_stream is that file
+extern FILE* dot_log;            // opened by -t, --trek, --smlog
+extern FILE* comma_log;          // opened by -r, --trek-ru, --smlog-ru
+
+// Return codes of the run; where exit statuses are 8 bits wide they arrive as 255, 253 and 252.
+constexpr int RUN_TOO_FEW_ARGUMENTS = -1;
+constexpr int RUN_LOG_UNREADABLE = -3;
+constexpr int RUN_OUTPUT_FAILED = -4;
+
+void reset_driver();
+
+void print_usage(const char* name);
+
+// Acts at once on one option as getopt_long returned it. Returns 0 to go on, or the return code that ends
+// the run (RUN_TOO_FEW_ARGUMENTS, RUN_LOG_UNREADABLE).
+int act_on_option(int option, const char* argument, const char* program_name);
+
+// The whole run: options, the log through its tokenizer, the KML document frame. Returns 0 or a RUN_ code.
+int run_driver(int argc, char** argv);

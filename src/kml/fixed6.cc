@@ -1,0 +1,54 @@
+#include "kml/fixed6.h"
+
+#include <bit>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+__extension__ typedef unsigned __int128 uint128;
+
+constexpr std::uint64_t million = 1000000;
+
+// Writes n as exactly `digits` decimal digits, with leading zeros.
+char* write_digits(char* out, std::uint64_t n, int digits) {
+  for (int i = digits - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  return out + digits;
+}
+
+char* write_unsigned(char* out, std::uint64_t n) { return std::to_chars(out, out + 20, n).ptr; }
+
+}  // namespace
+
+char* format_fixed6(char* out, double value) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  const int biased_exponent = static_cast<int>(bits >> 52 & 0x7ff);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  // Values of 2^44 and more (their millionths overflow 64 bits), inf and nan are rare in a track: the
+  // standard library's exact conversion, specified as printf's, serves them.
+  if (biased_exponent >= 1023 + 44) {
+    return std::to_chars(out, out + fixed6_max_length, value, std::chars_format::fixed, 6).ptr;
+  }
+  const std::uint64_t mantissa = biased_exponent == 0 ? fraction : fraction | std::uint64_t{1} << 52;
+  const int shift = biased_exponent == 0 ? 1074 : 1075 - biased_exponent;  // |value| = mantissa / 2^shift
+
+  // millionths = round-half-even(mantissa * 10^6 / 2^shift), exact in 128 bits: the product is below 2^73.
+  std::uint64_t millionths = 0;
+  if (shift < 80) {
+    const uint128 scaled = static_cast<uint128>(mantissa) * million;
+    const uint128 quotient = scaled >> shift;
+    const uint128 remainder = scaled - (quotient << shift);
+    const uint128 half = static_cast<uint128>(1) << (shift - 1);
+    const bool round_up = remainder > half || (remainder == half && (quotient & 1) != 0);
+    millionths = static_cast<std::uint64_t>(quotient) + (round_up ? 1 : 0);
+  }  // else the value is below 2^-26, far under half a millionth
+
+  if (bits >> 63) *out++ = '-';
+  out = write_unsigned(out, millionths / million);
+  *out++ = '.';
+  return write_digits(out, millionths % million, 6);
+}

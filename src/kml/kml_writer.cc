@@ -1,0 +1,73 @@
+#include "kml/kml_writer.h"
+
+#include <cstring>
+
+#include "kml/fixed6.h"
+
+namespace {
+
+constexpr char document_start[] =
+    "<kml xmlns=\"http://earth.google.com/kml/2.0\">\r\n"
+    "<Document>\r\n"
+    "<Style id=\"1\">\r\n"
+    "<LineStyle>\r\n"
+    "<color>ff0000ff</color>\r\n"
+    "<width>1</width>\r\n"
+    "</LineStyle>\r\n"
+    "</Style>\r\n"
+    "<Style id=\"2\">\r\n"
+    "<LineStyle>\r\n"
+    "<color>7f0000ff</color>\r\n"
+    "<width>1</width>\r\n"
+    "</LineStyle>\r\n"
+    "</Style>\r\n";
+
+constexpr char segment_start[] =
+    "<Placemark>\r\n"
+    "<styleUrl>#1</styleUrl>\r\n"
+    "<LineString>\r\n"
+    "<altitudeMode>absolute</altitudeMode>\r\n"
+    "<coordinates>\r\n";
+
+constexpr char segment_end[] =
+    "</coordinates>\r\n"
+    "</LineString>\r\n"
+    "</Placemark>\r\n";
+
+constexpr char document_end[] =
+    "</Document>\r\n"
+    "</kml>\r\n";
+
+constexpr double minutes_per_degree = 60.0;
+
+template <std::size_t N>
+char* append(char* out, const char (&text)[N]) {
+  std::memcpy(out, text, N - 1);
+  return out + N - 1;
+}
+
+// "lon, lat, alt" in degrees, degrees and the log's unit.
+char* append_point(char* out, const track_point& point) {
+  out = format_fixed6(out, point.longitude / minutes_per_degree);
+  out = append(out, ", ");
+  out = format_fixed6(out, point.latitude / minutes_per_degree);
+  out = append(out, ", ");
+  out = format_fixed6(out, point.altitude);
+  return append(out, "\r\n");
+}
+
+}  // namespace
+
+void write_document_start(FILE* out) { std::fputs(document_start, out); }
+
+void write_segment(FILE* out, const track_point& from, const track_point& to) {
+  constexpr std::size_t point_room = 3 * fixed6_max_length + 6;
+  char text[sizeof segment_start + 2 * point_room + sizeof segment_end];
+  char* end = append(text, segment_start);
+  end = append_point(end, from);
+  end = append_point(end, to);
+  end = append(end, segment_end);
+  std::fwrite(text, 1, static_cast<std::size_t>(end - text), out);
+}
+
+void write_document_end(FILE* out) { std::fputs(document_end, out); }

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// One rule set on the scanning engine. scan_log reads the open log to its end, reporting each token through
+// current_events and echoing unmatched bytes to standard output, and returns 0. A read error or a lack of
+// memory ends the process with status 2 after one line on standard error.
+struct tokenizer {
+  int (*scan_log)(FILE* input);
+};
+
+extern const tokenizer dot_tokenizer;
+extern const tokenizer comma_tokenizer;
+
+constexpr std::size_t default_read_block_size = std::size_t{1} << 20;
+
+// Bytes asked of the log per read. Tests shrink it to put block boundaries inside tokens.
+extern std::size_t read_block_size;
+
+void reset_tokenizer();
