@@ -5,9 +5,14 @@
 #include <getopt.h>
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include "kml/kml_writer.h"
+#include "kml/track_builder.h"
 #include "log/log_events.h"
 #include "log/tokenizer.h"
+#include "samples/sample_assembly.h"
+#include "samples/sample_intervals.h"
 
 FILE* output_stream = stdout;
 const char* output_name = nullptr;
@@ -71,6 +76,9 @@ int open_log(FILE** log, const char* name) {
 
 void run_log(FILE* log, const log_events& events, const tokenizer& variant) {
   current_events = &events;
+  accepted_count = 0;
+  current_column = 0;
+  std::memset(sample_ring, 0, sizeof sample_ring);
   variant.scan_log(log);
   std::fclose(log);
 }
@@ -108,11 +116,18 @@ void print_usage(const char* name) {
 int act_on_option(int option, const char* argument, const char* program_name) {
   const char* shown = argument != nullptr ? argument : "(null)";  // what glibc's printf shows for it
   switch (option) {
-    case '?': break;  // getopt_long has reported it
-    case 'h': print_usage(program_name); break;
+    case '?':
+      break;  // getopt_long has reported it
+    case 'h':
+      print_usage(program_name);
+      break;
     case 'n':
       std::printf("option --samples(%c) with value \u2018%s\u2019\n", option, shown);
-      if (argument == nullptr) std::printf("--samples req. arg: beg1-end1,beg2-end2,...\n");
+      if (argument != nullptr) {
+        parse_sample_intervals(argument);
+      } else {
+        std::printf("--samples req. arg: beg1-end1,beg2-end2,...\n");
+      }
       break;
     case 'o':
       std::printf("option --kml(%c) with value \u2018%s\u2019\n", option, shown);
@@ -136,7 +151,9 @@ int act_on_option(int option, const char* argument, const char* program_name) {
         return RUN_TOO_FEW_ARGUMENTS;
       }
       return open_log(&dot_log, argument);
-    default: std::printf("?? getopt returned character code 0%o ??\n", static_cast<unsigned>(option)); break;
+    default:
+      std::printf("?? getopt returned character code 0%o ??\n", static_cast<unsigned>(option));
+      break;
   }
   return 0;
 }

@@ -20,7 +20,9 @@ char* write_digits(char* out, std::uint64_t n, int digits) {
   return out + digits;
 }
 
-char* write_unsigned(char* out, std::uint64_t n) { return std::to_chars(out, out + 20, n).ptr; }
+char* write_unsigned(char* out, std::uint64_t n) {
+  return std::to_chars(out, out + 20, n).ptr;
+}
 
 }  // namespace
 

@@ -58,7 +58,9 @@ char* append_point(char* out, const track_point& point) {
 
 }  // namespace
 
-void write_document_start(FILE* out) { std::fputs(document_start, out); }
+void write_document_start(FILE* out) {
+  std::fputs(document_start, out);
+}
 
 void write_segment(FILE* out, const track_point& from, const track_point& to) {
   constexpr std::size_t point_room = 3 * fixed6_max_length + 6;
@@ -70,4 +72,6 @@ void write_segment(FILE* out, const track_point& from, const track_point& to) {
   std::fwrite(text, 1, static_cast<std::size_t>(end - text), out);
 }
 
-void write_document_end(FILE* out) { std::fputs(document_end, out); }
+void write_document_end(FILE* out) {
+  std::fputs(document_end, out);
+}

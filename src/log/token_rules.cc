@@ -101,11 +101,21 @@ constexpr token_automaton make_automaton() {
   for (int i = 0; date_time_shape[i] != 0; ++i) {
     const std::uint8_t to = S_DATE_TIME + i;
     switch (date_time_shape[i]) {
-      case 'd': on(from, {CLASS_DIGIT}, to); break;
-      case '/': on(from, {CLASS_SLASH}, to); break;
-      case ',': on(from, {CLASS_COMMA_SEPARATOR, CLASS_COMMA_MARK}, to); break;
-      case ':': on(from, {CLASS_COLON}, to); break;
-      case '.': on(from, {CLASS_DOT}, to); break;
+      case 'd':
+        on(from, {CLASS_DIGIT}, to);
+        break;
+      case '/':
+        on(from, {CLASS_SLASH}, to);
+        break;
+      case ',':
+        on(from, {CLASS_COMMA_SEPARATOR, CLASS_COMMA_MARK}, to);
+        break;
+      case ':':
+        on(from, {CLASS_COLON}, to);
+        break;
+      case '.':
+        on(from, {CLASS_DOT}, to);
+        break;
     }
     falls_back(to, RULE_VALUE, static_cast<std::uint8_t>(i + 1));  // back to "dd", an integer
     from = to;
@@ -113,24 +123,24 @@ constexpr token_automaton make_automaton() {
   on(from, {CLASS_DIGIT}, S_DATE_TIME_FRACTION);
   on(S_DATE_TIME_FRACTION, {CLASS_DIGIT}, S_DATE_TIME_FRACTION);
 
-  accepts(S_NAME, RULE_NAME);                     // column name
-  accepts(S_BLANKS, RULE_BLANKS);                 // blanks
-  accepts(S_LINE_BREAKS, RULE_LINE_BREAKS);       // line breaks
-  accepts(S_QUOTE, RULE_QUOTE);                   // quote
-  accepts(S_SEPARATOR, RULE_SEPARATOR);           // separator
-  accepts(S_OTHER_BYTE, RULE_ECHO);               // any other byte
-  accepts(S_INTEGER_1, RULE_VALUE);               // integer
-  accepts(S_INTEGER_2, RULE_VALUE);               // integer
-  accepts(S_INTEGER, RULE_VALUE);                 // integer
-  accepts(S_FRACTION, RULE_VALUE);                // real number
-  accepts(S_EXPONENT, RULE_VALUE);                // real number with exponent
-  accepts(S_DATE_TIME_FRACTION, RULE_VALUE);      // date-time
-  falls_back(S_SIGN, RULE_ECHO, 0);               // "-" alone is echoed
-  falls_back(S_SIGN_MARK, RULE_ECHO, 1);          // so is the "-" of "-."
-  falls_back(S_MARK, RULE_ECHO, 0);               // and "." or "," without a digit
-  falls_back(S_INTEGER_MARK, RULE_VALUE, 1);      // "12." is the integer 12
-  falls_back(S_EXPONENT_MARK, RULE_VALUE, 1);     // "1.5e" is the real 1.5
-  falls_back(S_EXPONENT_SIGN, RULE_VALUE, 2);     // "1.5e+" as well
+  accepts(S_NAME, RULE_NAME);                  // column name
+  accepts(S_BLANKS, RULE_BLANKS);              // blanks
+  accepts(S_LINE_BREAKS, RULE_LINE_BREAKS);    // line breaks
+  accepts(S_QUOTE, RULE_QUOTE);                // quote
+  accepts(S_SEPARATOR, RULE_SEPARATOR);        // separator
+  accepts(S_OTHER_BYTE, RULE_ECHO);            // any other byte
+  accepts(S_INTEGER_1, RULE_VALUE);            // integer
+  accepts(S_INTEGER_2, RULE_VALUE);            // integer
+  accepts(S_INTEGER, RULE_VALUE);              // integer
+  accepts(S_FRACTION, RULE_VALUE);             // real number
+  accepts(S_EXPONENT, RULE_VALUE);             // real number with exponent
+  accepts(S_DATE_TIME_FRACTION, RULE_VALUE);   // date-time
+  falls_back(S_SIGN, RULE_ECHO, 0);            // "-" alone is echoed
+  falls_back(S_SIGN_MARK, RULE_ECHO, 1);       // so is the "-" of "-."
+  falls_back(S_MARK, RULE_ECHO, 0);            // and "." or "," without a digit
+  falls_back(S_INTEGER_MARK, RULE_VALUE, 1);   // "12." is the integer 12
+  falls_back(S_EXPONENT_MARK, RULE_VALUE, 1);  // "1.5e" is the real 1.5
+  falls_back(S_EXPONENT_SIGN, RULE_VALUE, 2);  // "1.5e+" as well
   return a;
 }
 

@@ -123,23 +123,38 @@ int scan_log_with(FILE* input, const byte_class_table& classes) {
     const bool blanks_begin_line = at_line_start;
     at_line_start = last[-1] == '\n';
     switch (outcome.rule) {
-      case RULE_NAME: with_terminated_text(current_events->on_column_name, first, last); break;
+      case RULE_NAME:
+        with_terminated_text(current_events->on_column_name, first, last);
+        break;
       case RULE_BLANKS:
         if (!blanks_begin_line) current_events->on_separator();
         break;
-      case RULE_SEPARATOR: current_events->on_separator(); break;
-      case RULE_VALUE: with_terminated_text(current_events->on_value, first, last); break;
-      case RULE_LINE_BREAKS: current_events->on_end_of_line(); break;
-      case RULE_QUOTE: break;
-      case RULE_ECHO: std::fwrite(first, 1, 1, stdout); break;
+      case RULE_SEPARATOR:
+        current_events->on_separator();
+        break;
+      case RULE_VALUE:
+        with_terminated_text(current_events->on_value, first, last);
+        break;
+      case RULE_LINE_BREAKS:
+        current_events->on_end_of_line();
+        break;
+      case RULE_QUOTE:
+        break;
+      case RULE_ECHO:
+        std::fwrite(first, 1, 1, stdout);
+        break;
     }
   }
   std::free(r.buffer);
   return 0;
 }
 
-int scan_dot_log(FILE* input) { return scan_log_with(input, dot_byte_classes); }
-int scan_comma_log(FILE* input) { return scan_log_with(input, comma_byte_classes); }
+int scan_dot_log(FILE* input) {
+  return scan_log_with(input, dot_byte_classes);
+}
+int scan_comma_log(FILE* input) {
+  return scan_log_with(input, comma_byte_classes);
+}
 
 }  // namespace
 

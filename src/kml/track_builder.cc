@@ -1,0 +1,61 @@
+#include "kml/track_builder.h"
+
+#include <cmath>
+
+#include "driver/driver.h"
+#include "kml/kml_writer.h"
+#include "samples/sample_assembly.h"
+#include "samples/sample_intervals.h"
+
+std::int32_t accepted_count = 0;
+
+void reset_track() {
+  accepted_count = 0;
+}
+
+namespace {
+
+constexpr double validity_bound = 1.0;  // minutes of arc; a position within it means no fix
+constexpr double minutes_per_degree = 60.0;
+constexpr double movement_threshold = 5e-7;
+
+bool has_position(const sample_record& sample) {
+  const auto outside_bound = [](double minutes) {
+    return minutes > validity_bound || minutes < -validity_bound;
+  };
+  return outside_bound(sample.gps_curlat) && outside_bound(sample.gps_curlon) &&
+         std::isfinite(sample.gps_curlat) && std::isfinite(sample.gps_curlon) &&
+         std::isfinite(sample.gps_curalt);
+}
+
+bool moved(const sample_record& from, const sample_record& to) {
+  const double dlat = (from.gps_curlat - to.gps_curlat) / minutes_per_degree;
+  const double dlon = (from.gps_curlon - to.gps_curlon) / minutes_per_degree;
+  const double dalt = from.gps_curalt - to.gps_curalt;
+  const auto beyond = [](double d) { return d > movement_threshold || d < -movement_threshold; };
+  return beyond(dlat) || beyond(dlon) || beyond(dalt);
+}
+
+track_point point_of(const sample_record& sample) {
+  return {sample.gps_curlat, sample.gps_curlon, sample.gps_curalt};
+}
+
+}  // namespace
+
+int on_end_of_line() {
+  current_column = 0;
+  // A line that stored no value (blanks only, names only, values in columns without a field) judges
+  // nothing: the slot still holds an older sample, and judging it would draw a track never flown.
+  if (!line_has_value) return 0;
+  line_has_value = false;
+
+  const sample_record& current = sample_ring[accepted_count % 2];
+  if (!sample_selected(current.samplenumber) || !has_position(current)) return 0;
+  if (accepted_count > 1) {
+    const sample_record& previous = sample_ring[(accepted_count - 1) % 2];
+    if (moved(previous, current)) write_segment(output_stream, point_of(previous), point_of(current));
+  }
+  // At the top of the range it steps back instead: the parity, and so the slot, still alternates.
+  accepted_count = accepted_count < INT32_MAX ? accepted_count + 1 : accepted_count - 1;
+  return 0;
+}

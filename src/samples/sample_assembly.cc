@@ -1,0 +1,82 @@
+#include "samples/sample_assembly.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "kml/track_builder.h"
+#include "samples/value_conversion.h"
+
+sample_record sample_ring[2];
+std::uint8_t column_map[column_positions];
+std::int32_t max_column;
+std::int32_t current_column;
+bool line_has_value;
+
+void reset_samples() {
+  std::memset(sample_ring, 0, sizeof sample_ring);
+  std::memset(column_map, 0, sizeof column_map);
+  max_column = 0;
+  current_column = 0;
+  line_has_value = false;
+}
+
+namespace {
+
+// Row 0, the empty name, never equals a token: names are never empty.
+std::uint8_t find_column(const char* name) {
+  for (std::uint8_t row = 0; row < column_rows; ++row) {
+    if (std::strcmp(column_table[row].name, name) == 0) return row;
+  }
+  return UNKNOWN_COLUMN;
+}
+
+void bind_default_columns() {
+  std::printf("Header not found, using default\n");
+  for (int i = 0; i < default_columns; ++i) column_map[i] = static_cast<std::uint8_t>(i + 1);
+  max_column = default_columns - 1;
+}
+
+}  // namespace
+
+int on_column_name(char* text) {
+  const std::uint8_t row = find_column(text);
+  if (row == UNKNOWN_COLUMN) std::printf("Unkn col nam '%s'\n", text);
+  if (current_column < column_positions) column_map[current_column] = row;  // beyond: no field to bind
+  if (max_column < current_column) max_column = current_column;
+  return 0;
+}
+
+int on_separator() {
+  if (current_column < INT32_MAX) ++current_column;  // past the last bound position, all are alike
+  return 0;
+}
+
+int on_value_dot(char* text) {
+  if (accepted_count == 0 && max_column == 0) bind_default_columns();
+  const std::uint8_t row = current_column < column_positions ? column_map[current_column] : 0;
+  const column_def* column = row < column_rows ? &column_table[row] : &column_table[0];
+  char* field = reinterpret_cast<char*>(&sample_ring[accepted_count % 2]) + column->field_offset;
+  switch (column->type) {
+    case TYPE_INT: {
+      const auto value = static_cast<std::int32_t>(parse_long(text));  // atol, kept to 32 bits
+      std::memcpy(field, &value, sizeof value);
+      break;
+    }
+    case TYPE_REAL: {
+      const double value = parse_double(text);
+      std::memcpy(field, &value, sizeof value);
+      break;
+    }
+    default:
+      std::printf("Err: Unkn typ [%d]='%s'\n", current_column, text);
+      return 0;
+  }
+  line_has_value = true;
+  return 0;
+}
+
+// The conversions know only the decimal dot.
+int on_value_comma(char* text) {
+  for (char* c = text; (c = std::strchr(c, ',')) != nullptr; ++c) *c = '.';
+  return on_value_dot(text);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+#include "samples/sample_record.h"
+
+constexpr int column_positions = 1000;       // input column positions that can be bound to a field
+constexpr std::uint8_t UNKNOWN_COLUMN = 47;  // column_map's marker for a name not in column_table
+constexpr int default_columns = 46;          // without a header, fields stand in table order
+
+extern sample_record sample_ring[2];               // the slot being filled is accepted_count % 2
+extern std::uint8_t column_map[column_positions];  // column position -> column_table row
+extern std::int32_t max_column;                    // highest position that received a name
+extern std::int32_t current_column;                // position of the field being read
+extern bool line_has_value;                        // the current line stored a value into its slot
+
+void reset_samples();
+
+int on_column_name(char* text);
+int on_value_dot(char* text);
+int on_value_comma(char* text);
+int on_separator();

@@ -1,0 +1,72 @@
+#include "samples/sample_intervals.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "samples/value_conversion.h"
+
+interval_list_t interval_list = {&default_interval, 1};
+
+namespace {
+
+// A list replaced by a later one is no longer read; freeing it keeps the process free of leaks.
+void replace_interval_list(const sample_interval* intervals, std::int32_t count) {
+  if (interval_list.intervals != &default_interval)
+    std::free(const_cast<sample_interval*>(interval_list.intervals));
+  interval_list = {intervals, count};
+}
+
+}  // namespace
+
+void reset_intervals() {
+  replace_interval_list(&default_interval, 1);
+}
+
+int parse_sample_intervals(const char* text) {
+  sample_interval accepted[max_intervals];
+  std::int32_t count = 0;
+  // An item without its own "-" takes its end from the next "-" in the text, whatever item that is in.
+  for (const char* p = text; p != nullptr && *p != '\0';) {
+    sample_interval& entry = accepted[count];
+    entry.begin = static_cast<std::int32_t>(parse_long(p));
+    if (const char* dash = std::strchr(p, '-'); dash != nullptr) {
+      entry.end = static_cast<std::int32_t>(parse_long(dash + 1));
+      if (entry.begin >= 0 && entry.end > 2 && entry.end - entry.begin > 2) ++count;
+      if (count == max_intervals) {
+        std::printf("Only %d samples intervals\n", max_intervals);
+        break;
+      }
+    }
+    p = std::strchr(p, ',');
+    if (p != nullptr) ++p;
+  }
+
+  if (count == 0) {
+    std::printf("Q.samples==0, using %d-%d\n", interval_list.intervals[0].begin,
+                interval_list.intervals[0].end);
+    interval_list.count = 1;
+  } else if (auto* kept = static_cast<sample_interval*>(std::malloc(count * sizeof(sample_interval)));
+             kept != nullptr) {
+    std::memcpy(kept, accepted, count * sizeof(sample_interval));
+    replace_interval_list(kept, count);
+  } else {
+    replace_interval_list(&default_interval, 1);
+    std::printf("Not alloc samples, using %d-%d\n", default_interval.begin, default_interval.end);
+  }
+
+  std::printf("Select samplenumber:\n");
+  for (std::int32_t i = 0; i < interval_list.count; ++i) {
+    std::printf("%ld < samplenumber < %ld\n", static_cast<long>(interval_list.intervals[i].begin),
+                static_cast<long>(interval_list.intervals[i].end));
+  }
+  return 0;
+}
+
+bool sample_selected(std::int32_t samplenumber) {
+  for (std::int32_t i = 0; i < interval_list.count; ++i) {
+    const sample_interval& interval = interval_list.intervals[i];
+    if (interval.begin < samplenumber && samplenumber < interval.end) return true;
+  }
+  return false;
+}
