@@ -1,0 +1,93 @@
+#include "kml/kml_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// Everything write() puts on a stream, byte for byte.
+template <class Write>
+std::string written(Write write) {
+  char* data = nullptr;
+  std::size_t size = 0;
+  FILE* out = open_memstream(&data, &size);
+  if (out == nullptr) {
+    ADD_FAILURE() << "open_memstream failed";
+    return {};
+  }
+  write(out);
+  std::fclose(out);
+  std::string text(data, size);
+  std::free(data);
+  return text;
+}
+
+TEST(KmlWriter, EmptyDocumentIsStartThenEnd) {
+  const std::string document = written([](FILE* out) {
+    write_document_start(out);
+    write_document_end(out);
+  });
+  EXPECT_EQ(document,
+            "<kml xmlns=\"http://earth.google.com/kml/2.0\">\r\n"
+            "<Document>\r\n"
+            "<Style id=\"1\">\r\n"
+            "<LineStyle>\r\n"
+            "<color>ff0000ff</color>\r\n"
+            "<width>1</width>\r\n"
+            "</LineStyle>\r\n"
+            "</Style>\r\n"
+            "<Style id=\"2\">\r\n"
+            "<LineStyle>\r\n"
+            "<color>7f0000ff</color>\r\n"
+            "<width>1</width>\r\n"
+            "</LineStyle>\r\n"
+            "</Style>\r\n"
+            "</Document>\r\n"
+            "</kml>\r\n");
+}
+
+struct segment_case {
+  const char* name;
+  track_point from;
+  track_point to;
+  const char* coordinates;  // lines 6 and 7 of the Placemark
+};
+
+// Points are {latitude, longitude, altitude} in minutes of arc; they are written longitude first, in degrees.
+TEST(KmlWriter, SegmentIsOnePlacemarkFromFirstToSecondPoint) {
+  const segment_case cases[] = {
+      {"north east to south west",
+       {3330.5, 2250.25, 150.5},
+       {-3330.5, -60, -12.25},
+       "37.504167, 55.508333, 150.500000\r\n"
+       "-1.000000, -55.508333, -12.250000\r\n"},
+      {"south west to north east",
+       {-3330.5, -60, -12.25},
+       {3330.5, 2250.25, 150.5},
+       "-1.000000, -55.508333, -12.250000\r\n"
+       "37.504167, 55.508333, 150.500000\r\n"},
+      {"negative zero and a tiny negative keep the sign",
+       {-0.0, -1e-5, 0},
+       {0, 0, -0.0},
+       "-0.000000, -0.000000, 0.000000\r\n"
+       "0.000000, 0.000000, -0.000000\r\n"},
+  };
+  for (const segment_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(written([&](FILE* out) { write_segment(out, c.from, c.to); }),
+              std::string("<Placemark>\r\n"
+                          "<styleUrl>#1</styleUrl>\r\n"
+                          "<LineString>\r\n"
+                          "<altitudeMode>absolute</altitudeMode>\r\n"
+                          "<coordinates>\r\n") +
+                  c.coordinates +
+                  "</coordinates>\r\n"
+                  "</LineString>\r\n"
+                  "</Placemark>\r\n");
+  }
+}
+
+}  // namespace

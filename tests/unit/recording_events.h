@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "log/log_events.h"
+#include "log/tokenizer.h"
+
+// A log_events table that writes each event into recorded_events, space separated: name(x), value(x), sep,
+// eol. Texts are read as zero-terminated strings, so a text cut short by a NUL shows only its first part.
+// While record_scan runs, the bytes echoed to standard output are recorded in their place as echo(x).
+// Bytes outside the printable ASCII range are shown as \0 or \xNN.
+extern std::string recorded_events;
+
+int record_name(char* text);
+int record_value(char* text);
+int record_separator();
+int record_end_of_line();
+
+extern const log_events recording_events;
+
+// Shows one byte as it stands in recorded_events.
+std::string shown_byte(unsigned char c);
+
+// Scans input with the variant, reading blocks of block_size bytes, with current_events bound to events.
+// Returns the recorded events, echoes included, and leaves the tokenizer's settings reset.
+std::string record_scan(const tokenizer& variant, std::string_view input, std::size_t block_size,
+                        const log_events& events = recording_events);
