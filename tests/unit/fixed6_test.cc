@@ -211,7 +211,8 @@ TEST(Fixed6Sweep, BitPatternsOfTheOwnPath) {
   std::uniform_int_distribution<std::uint64_t> biased_exponent(1023 - 28, 1023 + 43);
   expect_all_like_printf(2000000, [&] {
     const std::uint64_t fraction = random() & ((std::uint64_t{1} << 52) - 1);
-    return with_sign(random, std::bit_cast<double>(biased_exponent(random) << 52 | fraction));
+    const double value = std::bit_cast<double>(biased_exponent(random) << 52 | fraction);
+    return with_sign(random, value);
   });
 }
 
