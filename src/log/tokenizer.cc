@@ -97,29 +97,30 @@ int scan_log_with(FILE* input, const byte_class_table& classes) {
   const token_automaton& automaton = token_automaton_table;
   log_reader r = open_reader(input);
   bool at_line_start = true;
+  // The automaton's progress through the current token; kept across a refill, so no byte is read twice.
+  std::uint8_t state = STATE_START;
+  std::size_t matched = 0;
   for (;;) {
-    if (r.token == r.end) {
-      if (r.at_eof) break;
-      refill(r);
-      continue;
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(r.token);
+    const auto* p = reinterpret_cast<const unsigned char*>(r.token) + matched;
     const auto* end = reinterpret_cast<const unsigned char*>(r.end);
-    std::uint8_t state = STATE_START;
     while (p != end) {
       const std::uint8_t next = automaton.next[state][classes[*p]];
       if (next == STATE_DEAD) break;
       state = next;
       ++p;
     }
+    matched = static_cast<std::size_t>(reinterpret_cast<const char*>(p) - r.token);
     if (p == end && !r.at_eof) {  // the token may go on in the next block
       refill(r);
       continue;
     }
+    if (matched == 0) break;  // the input is exhausted
     const state_outcome outcome = automaton.outcome[state];
     char* first = r.token;
-    char* last = r.token + (reinterpret_cast<const char*>(p) - r.token) - outcome.give_back;
+    char* last = r.token + matched - outcome.give_back;
     r.token = last;
+    state = STATE_START;
+    matched = 0;
     const bool blanks_begin_line = at_line_start;
     at_line_start = last[-1] == '\n';
     switch (outcome.rule) {
