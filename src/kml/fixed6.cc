@@ -11,13 +11,19 @@ __extension__ typedef unsigned __int128 uint128;
 
 constexpr std::uint64_t million = 1000000;
 
-// Writes n as exactly `digits` decimal digits, with leading zeros.
-char* write_digits(char* out, std::uint64_t n, int digits) {
-  for (int i = digits - 1; i >= 0; --i) {
-    out[i] = static_cast<char>('0' + n % 10);
-    n /= 10;
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes n, below 10^6, as exactly six digits, two at a time.
+char* write_six_digits(char* out, std::uint32_t n) {
+  const std::uint32_t pairs[] = {n / 10000, n / 100 % 100, n % 100};
+  for (std::uint32_t pair : pairs) {
+    std::memcpy(out, digit_pairs + 2 * pair, 2);
+    out += 2;
   }
-  return out + digits;
+  return out;
 }
 
 char* write_unsigned(char* out, std::uint64_t n) {
@@ -52,5 +58,5 @@ char* format_fixed6(char* out, double value) {
   if (bits >> 63) *out++ = '-';
   out = write_unsigned(out, millionths / million);
   *out++ = '.';
-  return write_digits(out, millionths % million, 6);
+  return write_six_digits(out, static_cast<std::uint32_t>(millionths % million));
 }

@@ -56,6 +56,29 @@ char* append_point(char* out, const track_point& point) {
   return append(out, "\r\n");
 }
 
+constexpr std::size_t point_room = 3 * fixed6_max_length + 6;
+
+// A segment starts where the previous one ended, so the text of the last point written is kept. It is keyed
+// by the point's exact bits, so it can never stand for another point.
+struct written_point {
+  track_point point;
+  std::size_t length;
+  char text[point_room];
+};
+written_point last_written = {{0, 0, 0}, 0, {}};
+
+char* append_point_once(char* out, const track_point& point) {
+  if (last_written.length != 0 && std::memcmp(&point, &last_written.point, sizeof point) == 0) {
+    std::memcpy(out, last_written.text, last_written.length);
+    return out + last_written.length;
+  }
+  char* end = append_point(out, point);
+  last_written.point = point;
+  last_written.length = static_cast<std::size_t>(end - out);
+  std::memcpy(last_written.text, out, last_written.length);
+  return end;
+}
+
 }  // namespace
 
 void write_document_start(FILE* out) {
@@ -63,11 +86,10 @@ void write_document_start(FILE* out) {
 }
 
 void write_segment(FILE* out, const track_point& from, const track_point& to) {
-  constexpr std::size_t point_room = 3 * fixed6_max_length + 6;
   char text[sizeof segment_start + 2 * point_room + sizeof segment_end];
   char* end = append(text, segment_start);
-  end = append_point(end, from);
-  end = append_point(end, to);
+  end = append_point_once(end, from);
+  end = append_point_once(end, to);
   end = append(end, segment_end);
   std::fwrite(text, 1, static_cast<std::size_t>(end - text), out);
 }

@@ -6,7 +6,7 @@
 // a value beyond the range of long saturates to LONG_MAX or LONG_MIN. Any text.
 long parse_long(const char* text);
 
-// Exactly strtod(text, nullptr) in the C locale for a text that starts with a value token of the log: an
-// optional '-', digits, a '.' and digits, an exponent (anything after the longest number is ignored, so a
-// date-time gives its first number). Overflow gives +-infinity and underflow a value toward zero, as strtod.
+// Exactly strtod(text, nullptr) in the C locale for the text of a value token: an integer, a real number
+// (optional '-', digits, '.', digits, exponent) or a date-time, whose first number is all that is read.
+// Overflow gives +-infinity and underflow a value toward zero, as strtod does.
 double parse_double(const char* text);

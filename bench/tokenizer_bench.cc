@@ -1,0 +1,45 @@
+// Tokenizer throughput with the do-nothing events, and with the whole sample assembly bound.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+
+#include "bench_log.h"
+#include "driver/driver.h"
+#include "log/log_events.h"
+#include "log/tokenizer.h"
+#include "samples/sample_assembly.h"
+
+namespace {
+
+void scan(benchmark::State& state, const tokenizer& variant, const log_events& events) {
+  std::string log = example_log(std::size_t{32} << 20);
+  FILE* sink = std::fopen("/dev/null", "wb");
+  std::setvbuf(sink, nullptr, _IOFBF, std::size_t{1} << 20);  // as the -o file has
+  output_stream = sink;
+  for (auto _ : state) {
+    FILE* input = fmemopen(log.data(), log.size(), "r");
+    current_events = &events;
+    reset_samples();
+    variant.scan_log(input);
+    std::fclose(input);
+  }
+  std::fclose(sink);
+  output_stream = stdout;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.size()));
+}
+
+void TokenizeNullEventsDot(benchmark::State& state) {
+  scan(state, dot_tokenizer, null_events);
+}
+void TokenizeNullEventsComma(benchmark::State& state) {
+  scan(state, comma_tokenizer, null_events);
+}
+void AssembleSamplesDot(benchmark::State& state) {
+  scan(state, dot_tokenizer, dot_events);
+}
+
+}  // namespace
+
+BENCHMARK(TokenizeNullEventsDot)->Unit(benchmark::kMillisecond);
+BENCHMARK(TokenizeNullEventsComma)->Unit(benchmark::kMillisecond);
+BENCHMARK(AssembleSamplesDot)->Unit(benchmark::kMillisecond);

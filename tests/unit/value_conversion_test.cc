@@ -1,0 +1,228 @@
+#include "samples/value_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cinttypes>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "run_state.h"
+
+// parse_long must give the very value of std::atol, and parse_double the very bits of std::strtod(text,
+// nullptr) (sign of zero included), for every text the tokenizer hands over: -?[0-9]+,
+// -?[0-9]*\.[0-9]+([eE][+-]?[0-9]+)? and date-times. The program never calls setlocale, so the C locale
+// applies to both sides. Hand-picked tables first, then seeded sweeps of millions of texts.
+
+namespace {
+
+class ValueConversion : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_run_state(); }
+};
+
+std::string shown(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.17g (%a)", value, value);
+  return text;
+}
+
+// Counts the texts compared and keeps the first few that differ.
+struct comparison {
+  std::uint64_t compared = 0;
+  std::uint64_t differing = 0;
+  std::string first;
+
+  void note(const std::string& text, const std::string& expected, const std::string& actual) {
+    if (++differing <= 5) first += "'" + text + "': library " + expected + ", ours " + actual + "\n";
+  }
+  void long_of(const std::string& text) {
+    ++compared;
+    const long expected = std::atol(text.c_str());
+    const long actual = parse_long(text.c_str());
+    if (expected != actual) note(text, std::to_string(expected), std::to_string(actual));
+  }
+  void double_of(const std::string& text) {
+    ++compared;
+    const double expected = std::strtod(text.c_str(), nullptr);
+    const double actual = parse_double(text.c_str());
+    if (std::bit_cast<std::uint64_t>(expected) != std::bit_cast<std::uint64_t>(actual)) {
+      note(text, shown(expected), shown(actual));
+    }
+  }
+  void expect_none(const char* what) const {
+    EXPECT_EQ(differing, 0u) << differing << " of " << compared << " " << what << " differ, first:\n"
+                             << first;
+  }
+};
+
+TEST_F(ValueConversion, ParseLongIsAtolOnIntegerTokens) {
+  const char* const cases[] = {
+      // at and beyond the 32- and 64-bit limits
+      "0", "-0", "7", "-7", "000000000000000000000000000042", "2147483647", "2147483648", "-2147483648",
+      "-2147483649", "4294967295", "4294967296", "4294967297", "9223372036854775807", "9223372036854775808",
+      "-9223372036854775808", "-9223372036854775809", "18446744073709551615", "18446744073709551616",
+      "99999999999999999999999", "-12345678901234567890123",
+      // the other tokens, read up to their first non-digit
+      "21/03/2011,12:34:56.789", "21/03/2011.12:34:56.789", "12.9", "-.5", ".5", "1.5E-07", "3330.123456"};
+  for (const char* text : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(parse_long(text), std::atol(text));
+  }
+}
+
+// What the -n list parser hands over: any text from the list's start or from just after a ',' or '-'.
+TEST_F(ValueConversion, ParseLongIsAtolOnAnyText) {
+  const char* const cases[] = {// blanks and signs
+                               "", " ", "+", "-", "+5", "-+5", "+-5", "- 5", " 10", "\t\n\v\f\r7", "  +  5",
+                               // letters, list punctuation, other bytes, limits
+                               "abc", "12abc", "0x1F", " -0", "10-20,30-40", ",5", "5,", "\2405", "1e5",
+                               "--5", "0009", " -9223372036854775809 ", "+9223372036854775808"};
+  for (const char* text : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(parse_long(text), std::atol(text));
+  }
+  comparison sweep;
+  std::mt19937_64 random(20110321);
+  const std::string alphabet = " \t\n\r+-,.0123456789aZ\xa0";
+  for (int i = 0; i < 200000; ++i) {
+    std::string text(random() % 24, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    sweep.long_of(text);
+  }
+  sweep.expect_none("arbitrary texts");
+}
+
+TEST_F(ValueConversion, ParseDoubleIsStrtodBitForBit) {
+  const char* const cases[] = {
+      // integers, which go into real columns too
+      "0", "-0", "150", "-7", "2147483648", "-2147483649", "9007199254740992", "9007199254740993",
+      "9223372036854775807", "9223372036854775808", "-9223372036854775809", "18446744073709551617",
+      "123456789012345678901234567890", "-00000000000000000000000000", "00000000000000000000000001",
+      // short reals
+      ".5", "-.5", "-0.0", "0.0", "-.0", "0.1", "0.3", "3330.123456", "-3330.5", "150.5", "2250.25",
+      "1.5E-07", "1.5e+3", "1.5e3", "1.5e-3", "-1.5E+0", "0.0e999999999999999999999",
+      "-0.0e-999999999999999999999",
+      // the powers of ten that a double holds exactly, and one beyond
+      "1.0e22", "1.0e23", "1.0e-22", "1.0e-23", "9.007199254740992e22", "9.007199254740993e22",
+      "9007199254740991.0e22", "9007199254740993.0e-22", "1.0e+0022", "1.0e0000000000000000000000000003",
+      // overflow and underflow
+      "1.0e308", "1.7976931348623157e308", "1.7976931348623158e308", "1.7976931348623159e308", "1.0e309",
+      "1.0e400", "-1.0e400", "1.0e999999999999999999999", "1.0e-400", "-1.0e-400", "1.0e-99999999999",
+      // subnormal boundaries
+      "4.9406564584124654e-324", "4.9406564584124653e-324", "2.4703282292062327e-324",
+      "2.4703282292062328e-324", "-2.4703282292062328e-324", "2.2250738585072011e-308",
+      "2.2250738585072012e-308", "2.2250738585072014e-308", "2.225073858507201136057409796709131975934e-308",
+      "0.000000000000000000000000000000000000000000000001e-280",
+      // halfway and near-halfway cases
+      "9007199254740993.0", "9007199254740995.0", "9007199254740993.00000000000000000001",
+      "0.1000000000000000055511151231257827", "0.10000000000000000555111512312578270211815834045410156",
+      "0.1000000000000000055511151231257827021181583404541015625", "1.00000000000000011102230246251565404",
+      "1.000000000000000111022302462515654042363166809082031250000000001", "7.3177701707893310e+15",
+      "2.2250738585072011e-308", "8.9255e-18",
+      // mantissas of 19, 20 and 25 digits, and many leading zeros
+      "1234567890123456789.0", "9999999999999999999.0", "12345678901234567890.0", "18446744073709551615.5",
+      ".1234567890123456789012345", "1234567890123456789012345.0", "0.0000000000000000000000000000123",
+      "0000000000000000000000000000000003330.5", "-0000000000000000000000.00000000000000000001e20",
+      // date-times, and as the decimal-comma variant hands them over
+      "21/03/2011,12:34:56.789", "21/03/2011.12:34:56.789", "00/00/0000,00:00:00.0", "99/99/9999,99:99:99.9"};
+  for (const char* text : cases) {
+    SCOPED_TRACE(text);
+    const double expected = std::strtod(text, nullptr);
+    const double actual = parse_double(text);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(actual), std::bit_cast<std::uint64_t>(expected))
+        << "strtod " << shown(expected) << ", parse_double " << shown(actual);
+  }
+}
+
+struct text_maker {
+  std::mt19937_64 random{0x7e1e2c0de};
+
+  std::uint64_t below(std::uint64_t n) { return random() % n; }
+  std::string digits(std::uint64_t count) {
+    std::string text(count, '0');
+    for (char& c : text) c = static_cast<char>('0' + below(10));
+    return text;
+  }
+  std::string sign() { return below(2) != 0 ? "-" : ""; }
+  // Mostly short, now and then long.
+  std::uint64_t length(std::uint64_t usual, std::uint64_t rare) {
+    return below(8) != 0 ? 1 + below(usual) : below(rare + 1);
+  }
+  std::string integer() { return sign() + digits(1 + length(9, 26)); }
+  std::string real() {
+    std::string text = sign() + digits(length(5, 30)) + "." + digits(1 + length(7, 30));
+    if (below(3) == 0) {
+      text += below(2) != 0 ? "e" : "E";
+      const char* const signs[] = {"", "+", "-"};
+      text += signs[below(3)];
+      const std::uint64_t size = below(10) != 0 ? 1 + below(3) : 1 + below(25);
+      text += digits(size);
+    }
+    return text;
+  }
+  std::string date_time() {
+    return digits(2) + "/" + digits(2) + "/" + digits(4) + (below(2) != 0 ? "," : ".") + digits(2) + ":" +
+           digits(2) + ":" + digits(2) + "." + digits(1 + below(6));
+  }
+  // Any finite double, subnormals included, with 1 to 25 significant digits.
+  std::string printed_double() {
+    double value;
+    do value = std::bit_cast<double>(random());
+    while (!std::isfinite(value));
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*e", static_cast<int>(1 + below(25)), value);
+    return text;
+  }
+  // The exact decimal of the midpoint between a double and the next one: rounding must go to even.
+  std::string midpoint() {
+    double low;
+    do low = std::bit_cast<double>(random() >> 1);
+    while (!std::isfinite(std::nextafter(low, INFINITY)));
+    const long double middle = (static_cast<long double>(low) + std::nextafter(low, INFINITY)) / 2;
+    std::string text(1200, '\0');
+    text.resize(static_cast<std::size_t>(std::snprintf(text.data(), text.size(), "%.1100Le", middle)));
+    const std::size_t mark = text.find('e');
+    std::size_t last = text.find_last_not_of('0', mark - 1);
+    if (text[last] == '.') ++last;  // keep a digit after the mark
+    return text.erase(last + 1, mark - last - 1);
+  }
+};
+
+TEST_F(ValueConversion, ParseDoubleIsStrtodOverMillionsOfTexts) {
+  text_maker make;
+  comparison integers, reals, printed, midpoints, date_times;
+  for (int i = 0; i < 600000; ++i) {
+    const std::string text = make.integer();
+    integers.long_of(text);
+    integers.double_of(text);
+  }
+  for (int i = 0; i < 400000; ++i) {  // what a log mostly holds: "3330.123456", "150.5", "-12.25"
+    reals.double_of(make.sign() + make.digits(1 + make.below(4)) + "." + make.digits(1 + make.below(6)));
+  }
+  for (int i = 0; i < 1000000; ++i) reals.double_of(make.real());
+  for (int i = 0; i < 300000; ++i) printed.double_of(make.printed_double());
+  for (int i = 0; i < 5000; ++i) midpoints.double_of(make.midpoint());
+  for (int i = 0; i < 100000; ++i) {
+    const std::string text = make.date_time();
+    date_times.long_of(text);
+    date_times.double_of(text);
+  }
+  integers.expect_none("integer tokens");
+  reals.expect_none("real tokens");
+  printed.expect_none("printed doubles");
+  midpoints.expect_none("midpoints");
+  date_times.expect_none("date-times");
+  const std::uint64_t total =
+      integers.compared + reals.compared + printed.compared + midpoints.compared + date_times.compared;
+  RecordProperty("compared", std::to_string(total));
+  std::printf("[          ] %" PRIu64 " conversions compared\n", total);
+}
+
+}  // namespace
