@@ -29,6 +29,10 @@ void reset_driver() {
 
 namespace {
 
+// The KML file is written through one large buffer, in few system calls. (Given no buffer of its own,
+// stdio would keep to the file system's block size, whatever size is asked for.)
+char output_buffer[std::size_t{1} << 20];
+
 constexpr char short_options[] = "hn:o:r:t:";
 
 constexpr option long_options[] = {
@@ -60,7 +64,6 @@ void open_output(const char* name) {
     output_name = nullptr;
     return;
   }
-  std::setvbuf(file, nullptr, _IOFBF, std::size_t{1} << 20);
   output_stream = file;
   output_name = name;
 }
@@ -180,6 +183,7 @@ int run_driver(int argc, char** argv) {
   }
 
   const bool have_log = dot_log != nullptr || comma_log != nullptr;
+  if (output_stream != stdout) std::setvbuf(output_stream, output_buffer, _IOFBF, sizeof output_buffer);
   if (have_log) write_document_start(output_stream);
   if (dot_log != nullptr) {
     run_log(dot_log, dot_events, dot_tokenizer);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include <unistd.h>
 
@@ -94,63 +95,71 @@ void with_terminated_text(int (*operation)(char*), char* first, char* last) {
   *last = covered;
 }
 
-// The bytes after the digits of a plain number that end the token wherever they stand: no rule lets a
-// number go on through them.
-constexpr bool ends_number(std::uint8_t byte_class) {
-  return byte_class == CLASS_SEMICOLON || byte_class == CLASS_COMMA_SEPARATOR || byte_class == CLASS_BLANK ||
-         byte_class == CLASS_BREAK || byte_class == CLASS_QUOTE;
+constexpr std::uint32_t class_set(std::initializer_list<byte_class> classes) {
+  std::uint32_t set = 0;
+  for (byte_class c : classes) set |= std::uint32_t{1} << c;
+  return set;
 }
 
-// A fast lane for the token that makes up most of a log: a plain number ("3345.072000", "-12", ".5")
-// followed by a separator, blank, quote or line break. Returns the token's end, exactly where the automaton
-// would end it, or nullptr to leave the token to the automaton (an exponent, a date-time, a mark without
-// digits, a letter after the digits, or the end of the buffer in reach).
-const unsigned char* match_plain_number(const unsigned char* p, const unsigned char* end,
-                                        const byte_class_table& classes) {
-  const auto digits_from = [end](const unsigned char* q) -> const unsigned char* {
+constexpr bool in_set(std::uint32_t set, std::uint8_t byte_class) {
+  return (set >> byte_class & 1) != 0;
+}
+
+constexpr std::uint32_t lone_separators = class_set({CLASS_SEMICOLON, CLASS_COMMA_SEPARATOR});
+constexpr std::uint32_t number_starts = class_set({CLASS_DIGIT, CLASS_MINUS, CLASS_DOT});
+constexpr std::uint32_t decimal_marks = class_set({CLASS_DOT, CLASS_COMMA_MARK});
+// What may follow the digits of a number and ends it wherever it stands: no rule goes on through it.
+constexpr std::uint32_t number_ends =
+    class_set({CLASS_SEMICOLON, CLASS_COMMA_SEPARATOR, CLASS_BLANK, CLASS_BREAK, CLASS_QUOTE});
+
+// A plain number ("3345.072000", "-12", ".5") followed by a separator, blank, quote or line break. Returns
+// the token's end, exactly where the automaton would end it, or nullptr to leave the token to the automaton
+// (an exponent, a date-time, a mark without digits, a letter after the digits, or the end of the buffer in
+// reach).
+unsigned char* match_plain_number(unsigned char* p, const unsigned char* end,
+                                  const byte_class_table& classes) {
+  const auto digits_from = [end](unsigned char* q) -> unsigned char* {
     for (; end - q >= 9; q += 8) {
       if (const int run = digit_run_of_8(q); run < 8) return q + run;
     }
     return nullptr;
   };
-  const unsigned char* q = p + (*p == '-');
-  const unsigned char* integer_end = digits_from(q);
-  if (integer_end == nullptr) return nullptr;
-  q = integer_end;
-  if (const std::uint8_t mark = classes[*q]; mark == CLASS_DOT || mark == CLASS_COMMA_MARK) {
-    q = digits_from(q + 1);
-    if (q == nullptr || q == integer_end + 1) return nullptr;
-  } else if (q == p + (*p == '-')) {
+  unsigned char* const integer = p + (*p == '-');
+  unsigned char* q = digits_from(integer);
+  if (q == nullptr) return nullptr;
+  if (in_set(decimal_marks, classes[*q])) {
+    unsigned char* const fraction = q + 1;
+    q = digits_from(fraction);
+    if (q == nullptr || q == fraction) return nullptr;
+  } else if (q == integer) {
     return nullptr;
   }
-  return ends_number(classes[*q]) ? q : nullptr;
+  return in_set(number_ends, classes[*q]) ? q : nullptr;
 }
 
-// Fast lanes for the two tokens that make up nearly all of a log, a lone separator and a plain number. Each
-// delivers exactly what the automaton would and leaves every other token to it. Returns whether it took one.
-bool take_fast_lane(log_reader& r, const byte_class_table& classes) {
-  if (r.token == r.end) return false;
-  const auto* first = reinterpret_cast<const unsigned char*>(r.token);
-  switch (classes[*first]) {
-    case CLASS_SEMICOLON:
-    case CLASS_COMMA_SEPARATOR:
-      ++r.token;
+// Fast lanes for the tokens that make up nearly all of a log, plain numbers and lone separators: they go
+// from token to token without the automaton, deliver exactly what it would, and stop at anything else.
+// Returns whether they took any token.
+bool take_fast_lanes(log_reader& r, const byte_class_table& classes) {
+  auto* p = reinterpret_cast<unsigned char*>(r.token);
+  const auto* end = reinterpret_cast<const unsigned char*>(r.end);
+  while (p != end) {
+    const std::uint8_t first = classes[*p];
+    if (in_set(lone_separators, first)) {
+      ++p;
       current_events->on_separator();
-      return true;
-    case CLASS_DIGIT:
-    case CLASS_MINUS:
-    case CLASS_DOT:
-      if (const auto* last =
-              match_plain_number(first, reinterpret_cast<const unsigned char*>(r.end), classes)) {
-        char* text = r.token;
-        r.token += last - first;
-        with_terminated_text(current_events->on_value, text, r.token);
-        return true;
-      }
-      return false;
-    default:
-      return false;
+    } else if (unsigned char* last;
+               in_set(number_starts, first) && (last = match_plain_number(p, end, classes))) {
+      with_terminated_text(current_events->on_value, reinterpret_cast<char*>(p),
+                           reinterpret_cast<char*>(last));
+      p = last;
+    } else {
+      break;
+    }
   }
+  const bool took = reinterpret_cast<char*>(p) != r.token;
+  r.token = reinterpret_cast<char*>(p);
+  return took;
 }
 
 int scan_log_with(FILE* input, const byte_class_table& classes) {
@@ -161,10 +170,7 @@ int scan_log_with(FILE* input, const byte_class_table& classes) {
   std::uint8_t state = STATE_START;
   std::size_t matched = 0;
   for (;;) {
-    if (matched == 0 && take_fast_lane(r, classes)) {
-      at_line_start = false;
-      continue;
-    }
+    if (matched == 0 && take_fast_lanes(r, classes)) at_line_start = false;
     const auto* p = reinterpret_cast<const unsigned char*>(r.token) + matched;
     const auto* end = reinterpret_cast<const unsigned char*>(r.end);
     while (p != end) {

@@ -24,20 +24,22 @@ constexpr std::uint64_t max_exact_mantissa = std::uint64_t{1} << 53;
 // Returns false where that does not hold.
 bool parse_short_decimal(const char* p, double* result) {
   const bool negative = *p == '-';
-  if (negative) ++p;
+  p += negative;
   std::uint64_t mantissa = 0;
-  int digits = 0;
-  for (; is_digit(*p); ++p, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-  int exponent = 0;
+  const char* const integer = p;
+  for (; is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  long digits = p - integer;
+  long exponent = 0;
   if (*p == '.' && is_digit(p[1])) {
-    for (++p; is_digit(*p); ++p, ++digits, --exponent) {
-      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    }
+    const char* const fraction = ++p;
+    for (; is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    digits += p - fraction;
+    exponent = fraction - p;
     if ((*p == 'e' || *p == 'E') && (is_digit(p[1]) || ((p[1] == '+' || p[1] == '-') && is_digit(p[2])))) {
       ++p;
       const bool negative_exponent = *p == '-';
       if (*p == '+' || *p == '-') ++p;
-      int written = 0;
+      long written = 0;
       for (; is_digit(*p); ++p) {
         if (written > 1000) return false;
         written = written * 10 + (*p - '0');
