@@ -23,6 +23,13 @@ std::string example_log(std::size_t bytes) {
   return log;
 }
 
+FILE* open_null_sink() {
+  static char buffer[std::size_t{1} << 20];
+  FILE* sink = std::fopen("/dev/null", "wb");
+  std::setvbuf(sink, buffer, _IOFBF, sizeof buffer);
+  return sink;
+}
+
 const std::vector<std::string>& example_values() {
   static const std::vector<std::string> values = [] {
     std::vector<std::string> texts;

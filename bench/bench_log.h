@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -8,3 +9,6 @@ std::string example_log(std::size_t bytes);
 
 // The value texts of the example flight's data lines, in order ("3345.072000", "1500", ...).
 const std::vector<std::string>& example_values();
+
+// /dev/null opened for writing through a 1 MiB buffer, as the KML file is written.
+FILE* open_null_sink();

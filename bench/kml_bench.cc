@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "bench_log.h"
 #include "kml/fixed6.h"
 #include "kml/kml_writer.h"
 
@@ -14,8 +15,7 @@ track_point point(std::int64_t i) {
 }
 
 void WriteSegment(benchmark::State& state) {
-  FILE* sink = std::fopen("/dev/null", "wb");
-  std::setvbuf(sink, nullptr, _IOFBF, std::size_t{1} << 20);  // as the -o file has
+  FILE* sink = open_null_sink();
   std::int64_t i = 0;
   for (auto _ : state) {
     write_segment(sink, point(i), point(i + 1));
@@ -26,8 +26,7 @@ void WriteSegment(benchmark::State& state) {
 }
 
 void FprintfSegment(benchmark::State& state) {
-  FILE* sink = std::fopen("/dev/null", "wb");
-  std::setvbuf(sink, nullptr, _IOFBF, std::size_t{1} << 20);  // as the -o file has
+  FILE* sink = open_null_sink();
   std::int64_t i = 0;
   for (auto _ : state) {
     std::fputs(

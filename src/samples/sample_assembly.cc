@@ -22,6 +22,10 @@ void reset_samples() {
 
 namespace {
 
+std::uint32_t current_slot() {
+  return static_cast<std::uint32_t>(accepted_count) % 2;
+}  // it is never negative
+
 // Row 0, the empty name, never equals a token: names are never empty.
 std::uint8_t find_column(const char* name) {
   for (std::uint8_t row = 0; row < column_rows; ++row) {
@@ -55,7 +59,7 @@ int on_value_dot(char* text) {
   if (accepted_count == 0 && max_column == 0) bind_default_columns();
   const std::uint8_t row = current_column < column_positions ? column_map[current_column] : 0;
   const column_def* column = row < column_rows ? &column_table[row] : &column_table[0];
-  char* field = reinterpret_cast<char*>(&sample_ring[accepted_count % 2]) + column->field_offset;
+  char* field = reinterpret_cast<char*>(&sample_ring[current_slot()]) + column->field_offset;
   switch (column->type) {
     case TYPE_INT: {
       const auto value = static_cast<std::int32_t>(parse_long(text));  // atol, kept to 32 bits

@@ -60,16 +60,20 @@ long parse_long(const char* p) {
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;  // isspace in the C locale
   const bool negative = *p == '-';
   if (*p == '-' || *p == '+') ++p;
-  // Saturates where strtol does: the magnitude is collected unsigned and compared with the limit.
-  const unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
+  const char* const first_digit = p;
   unsigned long magnitude = 0;
-  bool overflow = false;
-  for (; is_digit(*p); ++p) {
-    const unsigned digit = static_cast<unsigned>(*p - '0');
-    if (magnitude > (limit - digit) / 10) overflow = true;
-    if (!overflow) magnitude = magnitude * 10 + digit;
+  for (; is_digit(*p); ++p) magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
+  // Up to 18 digits cannot leave the range of long. Longer runs saturate where strtol does: the magnitude
+  // is collected again, unsigned, and checked against the limit at every digit.
+  if (p - first_digit > 18) {
+    const unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
+    magnitude = 0;
+    for (const char* digit = first_digit; digit != p; ++digit) {
+      const unsigned value = static_cast<unsigned>(*digit - '0');
+      if (magnitude > (limit - value) / 10) return negative ? LONG_MIN : LONG_MAX;
+      magnitude = magnitude * 10 + value;
+    }
   }
-  if (overflow) return negative ? LONG_MIN : LONG_MAX;
   return negative ? static_cast<long>(0 - magnitude) : static_cast<long>(magnitude);
 }
 
