@@ -22,8 +22,10 @@ constexpr char default_kept[] =
 // count ranges "0-5,10-15,..." and the lines that print them.
 std::string ranges(int count) {
   std::string list;
-  for (int i = 0; i < count; ++i)
-    list += (i == 0 ? "" : ",") + std::to_string(10 * i) + "-" + std::to_string(10 * i + 5);
+  for (int i = 0; i < count; ++i) {
+    if (i != 0) list += ',';
+    list.append(std::to_string(10 * i)).append("-").append(std::to_string(10 * i + 5));
+  }
   return list;
 }
 std::string printed_ranges(int count) {
