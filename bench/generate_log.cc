@@ -1,6 +1,6 @@
-// Writes a realistic telemetry log: the 46 known columns in table order, one line per sample at 5 Hz, of
-// flights that wait for a fix, climb out, fly a few laps of a circuit, come back and land. The same seed
-// and options always give the same bytes.
+// Writes a realistic telemetry log: the 46 known columns in table order, one line of about 296 bytes per
+// sample at 5 Hz, of flights that wait for a fix, climb out, fly a few laps of a circuit, come back and
+// land. The same seed and options always give the same bytes.
 //
 // usage: generate_log [--seed N] [--samples N | --bytes N] [--flights-of N] [--crlf] [--comma] [--no-header]
 #include <algorithm>
@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
     w.integer(static_cast<std::int64_t>(n)), w.separator();
     w.integer(static_cast<std::int64_t>(flight)), w.separator();
     w.integer(70311), w.separator();
-    w.real(gps_time, 2), w.separator();
+    w.real(gps_time, 3), w.separator();
     w.integer(fixed ? 9 + static_cast<int>(random.next() % 3) : 3), w.separator();
     w.integer(fixed ? 3 : 0), w.separator();
     w.integer(phase < 0.05 ? 1 : phase < 0.9 ? 4 : 6), w.separator();
@@ -219,22 +219,22 @@ int main(int argc, char** argv) {
     w.real(heading_degrees, 1), w.separator();
     w.real(std::fmod(heading_degrees + random.uniform(-4, 4) + 360, 360), 1), w.separator();
     w.real(std::fmod(std::atan2(-f.y, -f.x) * 180 / std::numbers::pi + 360, 360), 1), w.separator();
-    w.real(turn / dt * 180 / std::numbers::pi, 2), w.separator();
-    w.real(voltage, 2), w.separator();
-    w.real(voltage / 3 + random.uniform(-0.01, 0.01), 2), w.separator();
-    w.real(5.02 + random.uniform(-0.02, 0.02), 2), w.separator();
-    w.real(current, 2), w.separator();
-    w.real(f.mah, 1), w.separator();
-    w.real(18.5 + 4 * phase + random.uniform(-0.2, 0.2), 1), w.separator();
+    w.real(turn / dt * 180 / std::numbers::pi, 3), w.separator();
+    w.real(voltage, 3), w.separator();
+    w.real(voltage / 3 + random.uniform(-0.01, 0.01), 3), w.separator();
+    w.real(5.02 + random.uniform(-0.02, 0.02), 3), w.separator();
+    w.real(current, 3), w.separator();
+    w.real(f.mah, 2), w.separator();
+    w.real(18.5 + 4 * phase + random.uniform(-0.2, 0.2), 2), w.separator();
     w.real(f.speed * 3.6 + random.uniform(-2, 2), 1), w.separator();
     w.real(f.alt - base_alt + random.uniform(-1, 1), 1), w.separator();
     w.real(turn / dt * 40 + random.uniform(-1, 1), 1), w.separator();
     w.real(random.uniform(-3, 5), 1), w.separator();
     w.real(turn / dt * 40, 1), w.separator();
     w.real(2, 1), w.separator();
-    w.real(target_speed > 0 ? 65 + random.uniform(-5, 5) : 0, 1), w.separator();
-    for (int i = 0; i < 8; ++i) w.real(1500 + random.uniform(-400, 400) * (i < 4), 0), w.separator();
-    for (int i = 0; i < 6; ++i) w.real(1500 + random.uniform(-300, 300), 0), w.separator();
+    w.real(target_speed > 0 ? 65 + random.uniform(-5, 5) : 0, 2), w.separator();
+    for (int i = 0; i < 8; ++i) w.real(1500 + random.uniform(-400, 400) * (i < 4), 1), w.separator();
+    for (int i = 0; i < 6; ++i) w.real(1500 + random.uniform(-300, 300), 1), w.separator();
     w.integer(static_cast<std::int64_t>(random.next() % 256));
     const std::size_t length = std::strlen(line_end);
     std::memcpy(w.end, line_end, length);
