@@ -18,16 +18,25 @@ constexpr char digit_pairs[] =
 
 // Writes n, below 10^6, as exactly six digits, two at a time.
 char* write_six_digits(char* out, std::uint32_t n) {
-  const std::uint32_t pairs[] = {n / 10000, n / 100 % 100, n % 100};
-  for (std::uint32_t pair : pairs) {
-    std::memcpy(out, digit_pairs + 2 * pair, 2);
-    out += 2;
-  }
-  return out;
+  const std::uint32_t low_four = n % 10000;
+  std::memcpy(out, digit_pairs + 2 * (n / 10000), 2);
+  std::memcpy(out + 2, digit_pairs + 2 * (low_four / 100), 2);
+  std::memcpy(out + 4, digit_pairs + 2 * (low_four % 100), 2);
+  return out + 6;
 }
 
+// The whole degrees and metres of a track have one to three digits.
 char* write_unsigned(char* out, std::uint64_t n) {
-  return std::to_chars(out, out + 20, n).ptr;
+  if (n >= 1000) return std::to_chars(out, out + 20, n).ptr;
+  if (n >= 100) {
+    *out++ = static_cast<char>('0' + n / 100);
+    n %= 100;
+  } else if (n < 10) {
+    *out = static_cast<char>('0' + n);
+    return out + 1;
+  }
+  std::memcpy(out, digit_pairs + 2 * n, 2);
+  return out + 2;
 }
 
 }  // namespace
@@ -47,12 +56,12 @@ char* format_fixed6(char* out, double value) {
   // millionths = round-half-even(mantissa * 10^6 / 2^shift), exact in 128 bits: the product is below 2^73.
   std::uint64_t millionths = 0;
   if (shift < 80) {
-    const uint128 scaled = static_cast<uint128>(mantissa) * million;
-    const uint128 quotient = scaled >> shift;
-    const uint128 remainder = scaled - (quotient << shift);
-    const uint128 half = static_cast<uint128>(1) << (shift - 1);
-    const bool round_up = remainder > half || (remainder == half && (quotient & 1) != 0);
-    millionths = static_cast<std::uint64_t>(quotient) + (round_up ? 1 : 0);
+    // Adding half rounds halves up; an exact half that went up to an odd number goes back to even.
+    const uint128 rounded =
+        static_cast<uint128>(mantissa) * million + (static_cast<uint128>(1) << (shift - 1));
+    millionths = static_cast<std::uint64_t>(rounded >> shift);
+    const bool exact_half = (rounded & ((static_cast<uint128>(1) << shift) - 1)) == 0;
+    millionths -= exact_half && (millionths & 1) != 0;
   }  // else the value is below 2^-26, far under half a millionth
 
   if (bits >> 63) *out++ = '-';
