@@ -79,8 +79,11 @@ int on_value_dot(char* text) {
   return 0;
 }
 
-// The conversions know only the decimal dot.
+// The conversions know only the decimal dot. (Byte by byte: a wide read across the text's terminating zero,
+// written just before the call, would have to wait for that write.)
 int on_value_comma(char* text) {
-  for (char* c = text; (c = std::strchr(c, ',')) != nullptr; ++c) *c = '.';
+  for (char* c = text; *c != '\0'; ++c) {
+    if (*c == ',') *c = '.';
+  }
   return on_value_dot(text);
 }
