@@ -6,55 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-// The powers of ten that a double holds exactly.
-constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-constexpr std::uint64_t max_exact_mantissa = std::uint64_t{1} << 53;
-
-// Short decimals, which are nearly all a log holds: with a mantissa below 2^53 and a power of ten that is
-// itself exact, one multiplication or division rounds once, correctly, as strtod does (Clinger's fast path).
-// Returns false where that does not hold.
-bool parse_short_decimal(const char* p, double* result) {
-  const bool negative = *p == '-';
-  p += negative;
-  std::uint64_t mantissa = 0;
-  const char* const integer = p;
-  for (; is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-  long digits = p - integer;
-  long exponent = 0;
-  if (*p == '.' && is_digit(p[1])) {
-    const char* const fraction = ++p;
-    for (; is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    digits += p - fraction;
-    exponent = fraction - p;
-    if ((*p == 'e' || *p == 'E') && (is_digit(p[1]) || ((p[1] == '+' || p[1] == '-') && is_digit(p[2])))) {
-      ++p;
-      const bool negative_exponent = *p == '-';
-      if (*p == '+' || *p == '-') ++p;
-      long written = 0;
-      for (; is_digit(*p); ++p) {
-        if (written > 1000) return false;
-        written = written * 10 + (*p - '0');
-      }
-      exponent += negative_exponent ? -written : written;
-    }
-  }
-  if (digits > 19 || mantissa > max_exact_mantissa || exponent < -22 || exponent > 22) return false;
-  double value = static_cast<double>(mantissa);
-  value = exponent < 0 ? value / exact_powers_of_ten[-exponent] : value * exact_powers_of_ten[exponent];
-  *result = negative ? -value : value;
-  return true;
-}
-
-}  // namespace
+using fast_decimal::is_digit;
 
 long parse_long(const char* p) {
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;  // isspace in the C locale
@@ -77,9 +29,8 @@ long parse_long(const char* p) {
   return negative ? static_cast<long>(0 - magnitude) : static_cast<long>(magnitude);
 }
 
-double parse_double(const char* text) {
+double parse_any_decimal(const char* text) {
   double value;
-  if (parse_short_decimal(text, &value)) return value;
   // from_chars is exact too but leaves the value untouched when it is out of range, where strtod gives
   // +-infinity or a value toward zero: strtod itself settles those rare texts.
   const auto [end, error] = std::from_chars(text, text + std::strlen(text), value);
