@@ -55,23 +55,28 @@ int on_separator() {
   return 0;
 }
 
-int on_value_dot(char* text) {
+namespace {
+
+// What both variants do with a value; the decimal-comma variant's text reads as if its commas were points.
+int store_value(char* text, bool decimal_comma) {
   if (accepted_count == 0 && max_column == 0) bind_default_columns();
   const std::uint8_t row = current_column < column_positions ? column_map[current_column] : 0;
   const column_def* column = row < column_rows ? &column_table[row] : &column_table[0];
   char* field = reinterpret_cast<char*>(&sample_ring[current_slot()]) + column->field_offset;
   switch (column->type) {
     case TYPE_INT: {
-      const auto value = static_cast<std::int32_t>(parse_long(text));  // atol, kept to 32 bits
+      // atol, kept to 32 bits; it stops at the first mark, comma or point
+      const auto value = static_cast<std::int32_t>(parse_long(text));
       std::memcpy(field, &value, sizeof value);
       break;
     }
     case TYPE_REAL: {
-      const double value = parse_double(text);
+      const double value = decimal_comma ? parse_double_comma(text) : parse_double(text);
       std::memcpy(field, &value, sizeof value);
       break;
     }
     default:
+      if (decimal_comma) make_commas_points(text);
       std::printf("Err: Unkn typ [%d]='%s'\n", current_column, text);
       return 0;
   }
@@ -79,11 +84,11 @@ int on_value_dot(char* text) {
   return 0;
 }
 
-// The conversions know only the decimal dot. (Byte by byte: a wide read across the text's terminating zero,
-// written just before the call, would have to wait for that write.)
+}  // namespace
+
+int on_value_dot(char* text) {
+  return store_value(text, false);
+}
 int on_value_comma(char* text) {
-  for (char* c = text; *c != '\0'; ++c) {
-    if (*c == ',') *c = '.';
-  }
-  return on_value_dot(text);
+  return store_value(text, true);
 }

@@ -29,6 +29,12 @@ long parse_long(const char* p) {
   return negative ? static_cast<long>(0 - magnitude) : static_cast<long>(magnitude);
 }
 
+void make_commas_points(char* text) {
+  for (char* c = text; *c != '\0'; ++c) {
+    if (*c == ',') *c = '.';
+  }
+}
+
 double parse_any_decimal(const char* text) {
   double value;
   // from_chars is exact too but leaves the value untouched when it is out of range, where strtod gives
