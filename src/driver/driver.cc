@@ -2,9 +2,12 @@
 
 #include <initializer_list>
 
+#include <fcntl.h>
 #include <getopt.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "kml/kml_writer.h"
@@ -41,6 +44,15 @@ constexpr option long_options[] = {
     {"samples", required_argument, nullptr, 'n'},  {"kml", required_argument, nullptr, 'o'},
     {"help", no_argument, nullptr, 'h'},           {nullptr, 0, nullptr, 0},
 };
+
+// Started with standard output or error closed, the run would give that descriptor to the first file it
+// opens, and the messages would land in the KML. A closed one is held by /dev/null opened for reading: the
+// slot stays taken, and a write to it still fails as it would on the closed descriptor.
+void hold_standard_descriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDONLY);  // takes the lowest free: fd
+  }
+}
 
 // The KML must not go into a log that is open for reading: opening it for writing would truncate it.
 bool is_open_log(const char* name) {
@@ -162,6 +174,7 @@ int act_on_option(int option, const char* argument, const char* program_name) {
 }
 
 int run_driver(int argc, char** argv) {
+  hold_standard_descriptors();
   if (argc <= 4) {
     print_usage(argv[0]);
     return RUN_TOO_FEW_ARGUMENTS;

@@ -94,6 +94,10 @@ void write_segment(FILE* out, const track_point& from, const track_point& to) {
   std::fwrite(text, 1, static_cast<std::size_t>(end - text), out);
 }
 
+void reset_kml_writer() {
+  last_written.length = 0;
+}
+
 void write_document_end(FILE* out) {
   std::fputs(document_end, out);
 }

@@ -13,3 +13,6 @@ struct track_point {
 void write_document_start(FILE* out);
 void write_segment(FILE* out, const track_point& from, const track_point& to);
 void write_document_end(FILE* out);
+
+// Forgets the text kept of the last point written (it can never be wrong, but tests start from nothing).
+void reset_kml_writer();

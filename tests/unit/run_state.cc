@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "driver/driver.h"
+#include "kml/kml_writer.h"
 #include "kml/track_builder.h"
 #include "log/tokenizer.h"
 #include "samples/sample_assembly.h"
@@ -16,6 +17,7 @@ void reset_run_state() {
   reset_samples();
   reset_intervals();
   reset_track();
+  reset_kml_writer();
 }
 
 std::string capture_stdout(const std::function<void()>& body) {

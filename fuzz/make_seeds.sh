@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Makes the golden-* seeds of each fuzz target from the logs and -n lists of the golden cases; the other
+# seeds (hand-made, or inputs that once broke something) are kept. Run it after adding golden cases.
+#
+# The first byte of a tokenizer or run seed picks the variant (bit 0) and the read block size (bits 1-3, an
+# index into fuzz_block_sizes in fuzz_input.h): tokenizer seeds read 3-byte blocks, run seeds 7-byte ones.
+# A log longer than 4 KiB gives its first lines only, since long seeds slow the fuzzer down.
+set -euo pipefail
+cd "$(dirname "$0")"
+mkdir -p seeds/tokenizer seeds/run seeds/sample_list
+rm -f seeds/*/golden-*
+
+first_byte() { printf "\\x$(printf %02x "$1")"; }
+seed_log() { if [ "$(stat -c %s "$1")" -le 4096 ]; then cat "$1"; else head -c 4096 "$1" | sed '$d'; fi; }
+
+for case_dir in ../tests/golden/*/; do
+  name=golden-$(basename "$case_dir")
+  comma=0
+  grep -qxE -- '-r|--trek-ru|--smlog-ru' "$case_dir/args" && comma=1
+  for log in "$case_dir"*.log; do
+    [ -f "$log" ] || continue
+    stem=$name
+    [ "$(basename "$log")" = input.log ] || stem=$name-$(basename "$log" .log)
+    { first_byte $((0 | 3 << 1)) && seed_log "$log"; } >"seeds/tokenizer/$stem.dot"
+    { first_byte $((1 | 3 << 1)) && seed_log "$log"; } >"seeds/tokenizer/$stem.comma"
+    { first_byte $((comma | 4 << 1)) && seed_log "$log"; } >"seeds/run/$stem"
+  done
+  # the lists of the case's -n options, divided by NUL bytes as the sample_list target reads them
+  lists=$(grep -A1 -xE -- '-n|--samples' "$case_dir/args" | grep -vxE -- '-n|--samples|--' || true)
+  [ -z "$lists" ] || printf %s "$lists" | tr '\n' '\0' >"seeds/sample_list/$name"
+done
+for target in tokenizer run sample_list; do echo "$target: $(ls seeds/$target | wc -l) seeds"; done

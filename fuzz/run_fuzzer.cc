@@ -1,0 +1,178 @@
+// Fuzzes a whole run, as `telem2kml -t LOG -o KML` (`-r` when the first byte is odd) would make it, with the
+// log from the fuzz input and the KML going to memory. Every process-wide state starts afresh for each input.
+// The run is made twice, reading the whole log in one block and in the small blocks the first byte picks:
+// both must print the same bytes and write the same KML, and the KML must be a complete document of
+// well-formed segments. Every value stored into the sample record must be what atol or strtod makes of its
+// text.
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "driver/driver.h"
+#include "fuzz_input.h"
+#include "kml/kml_writer.h"
+#include "kml/track_builder.h"
+#include "log/log_events.h"
+#include "log/tokenizer.h"
+#include "run_state.h"
+#include "samples/sample_assembly.h"
+#include "samples/sample_record.h"
+
+namespace {
+
+struct run_output {
+  std::string printed;  // standard output: messages and echoed bytes
+  std::string kml;
+};
+
+[[noreturn]] void broken(const char* what, std::string_view near = {}) {
+  std::fprintf(stderr, "whole run broken: %s near \"%.*s\"\n", what, static_cast<int>(near.size()),
+               near.data());
+  std::abort();
+}
+
+// The run's own on_value, dot_events' or comma_events', followed by a look at what it stored.
+const log_events* run_events = &dot_events;
+
+int stored_as_atol_and_strtod(char* text) {
+  std::string dotted(text);  // what the conversions see: the comma variant turns ',' into '.'
+  if (run_events == &comma_events) std::replace(dotted.begin(), dotted.end(), ',', '.');
+  const std::int32_t column = current_column;
+  run_events->on_value(text);
+  const std::uint8_t row = column >= 0 && column < column_positions ? column_map[column] : 0;
+  if (row == 0 || row >= column_rows) return 0;  // no field: nothing stored
+  const char* field =
+      reinterpret_cast<const char*>(&sample_ring[accepted_count % 2]) + column_table[row].field_offset;
+  if (column_table[row].type == TYPE_INT) {
+    std::int32_t stored;
+    std::memcpy(&stored, field, sizeof stored);
+    if (stored != static_cast<std::int32_t>(std::atol(dotted.c_str()))) {
+      broken("an integer stored unlike atol", dotted);
+    }
+  } else {
+    double stored;
+    std::memcpy(&stored, field, sizeof stored);
+    if (std::bit_cast<std::uint64_t>(stored) !=
+        std::bit_cast<std::uint64_t>(std::strtod(dotted.c_str(), nullptr))) {
+      broken("a real stored unlike strtod", dotted);
+    }
+  }
+  return 0;
+}
+
+int pass_column_name(char* text) {
+  return run_events->on_column_name(text);
+}
+int pass_separator() {
+  return run_events->on_separator();
+}
+int pass_end_of_line() {
+  return run_events->on_end_of_line();
+}
+
+const log_events checked_events = {pass_column_name, stored_as_atol_and_strtod, pass_separator,
+                                   pass_end_of_line};
+
+// What the driver does with an open log, between the options and the end of the run.
+run_output convert(const fuzz_log& log, std::size_t block_size) {
+  reset_run_state();
+  memory_stdout printed;
+  begin_memory_stdout(printed);
+  char* kml = nullptr;
+  std::size_t kml_size = 0;
+  output_stream = open_memstream(&kml, &kml_size);
+  FILE* input = open_fuzz_log(log);
+  if (output_stream == nullptr || input == nullptr) std::abort();
+  read_block_size = block_size;
+
+  write_document_start(output_stream);
+  run_events = log.comma ? &comma_events : &dot_events;
+  current_events = &checked_events;
+  accepted_count = 0;
+  current_column = 0;
+  std::memset(sample_ring, 0, sizeof sample_ring);
+  variant_of(log).scan_log(input);
+  std::fclose(input);
+  write_document_end(output_stream);
+
+  std::fclose(output_stream);
+  std::fflush(stdout);
+  run_output result{std::string(printed.bytes, printed.size), std::string(kml, kml_size)};
+  std::free(kml);
+  end_memory_stdout(printed);
+  reset_run_state();
+  return result;
+}
+
+std::string written_by(void (*write)(FILE*)) {
+  char* text = nullptr;
+  std::size_t size = 0;
+  FILE* out = open_memstream(&text, &size);
+  write(out);
+  std::fclose(out);
+  std::string result(text, size);
+  std::free(text);
+  return result;
+}
+
+bool take(std::string_view& text, std::string_view prefix) {
+  if (text.substr(0, prefix.size()) != prefix) return false;
+  text.remove_prefix(prefix.size());
+  return true;
+}
+
+// -?[0-9]+\.[0-9]{6}: printf's "%.6f" of a finite number, as only positions with a finite fix are drawn.
+bool take_fixed6(std::string_view& text) {
+  take(text, "-");
+  std::size_t i = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i == 0 || i + 7 > text.size() || text[i] != '.') return false;
+  for (std::size_t d = i + 1; d < i + 7; ++d) {
+    if (text[d] < '0' || text[d] > '9') return false;
+  }
+  text.remove_prefix(i + 7);
+  return true;
+}
+
+bool take_point(std::string_view& text) {
+  return take_fixed6(text) && take(text, ", ") && take_fixed6(text) && take(text, ", ") &&
+         take_fixed6(text) && take(text, "\r\n");
+}
+
+const std::string document_start = written_by(write_document_start);
+const std::string document_end = written_by(write_document_end);
+
+void check_document(std::string_view kml) {
+  if (!take(kml, document_start)) broken("the document does not begin with its start", kml.substr(0, 80));
+  while (kml.size() > document_end.size()) {
+    if (!take(
+            kml,
+            "<Placemark>\r\n<styleUrl>#1</styleUrl>\r\n<LineString>\r\n<altitudeMode>absolute</altitudeMode>"
+            "\r\n<coordinates>\r\n") ||
+        !take_point(kml) || !take_point(kml) ||
+        !take(kml, "</coordinates>\r\n</LineString>\r\n</Placemark>\r\n")) {
+      broken("a malformed segment", kml.substr(0, 80));
+    }
+  }
+  if (kml != document_end) broken("the document does not close with its end", kml.substr(0, 80));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const fuzz_log log = split_fuzz_input(data, size);
+  const run_output whole = convert(log, whole_log_block(log.size));
+  check_document(whole.kml);
+  if (log.block_size != whole_log_block(log.size)) {
+    const run_output small = convert(log, log.block_size);
+    if (small.kml != whole.kml) broken("the KML depends on the read block size");
+    if (small.printed != whole.printed) broken("standard output depends on the read block size");
+  }
+  return 0;
+}

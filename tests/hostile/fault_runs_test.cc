@@ -1,0 +1,225 @@
+// Runs whose log stops reading or whose output refuses bytes: each must end with its exact status and
+// messages, keep what was already written, and leave nothing else behind.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "whole_run.h"
+
+namespace {
+
+const std::string worked_log =
+    "samplenumber;gps_curlat;gps_curlon;gps_curalt\n1;3330.0;2250.0;100\n2;3330.6;2250.0;100\n"
+    "3;3331.2;2250.6;110\n";
+const std::string worked_segment =
+    kml_segment("37.500000, 55.510000, 100.000000", "37.510000, 55.520000, 110.000000");
+const std::string read_failure = "telem2kml: can't read the log: Input/output error\n";
+
+// A pseudo-terminal whose far end hangs up after the log has been read: the next read fails with EIO.
+struct hanging_terminal {
+  int master = -1;
+  int slave = -1;  // kept open here to watch what the run has not read yet
+  std::string name;
+
+  bool open_pair() {
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || ptsname(master) == nullptr)
+      return false;
+    name = ptsname(master);
+    slave = open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios raw{};
+    if (slave < 0 || tcgetattr(slave, &raw) != 0) return false;
+    cfmakeraw(&raw);  // bytes pass unchanged: no CR to LF, no echo
+    return tcsetattr(slave, TCSANOW, &raw) == 0;
+  }
+  // Types the text, waits until the run has taken all of it, then hangs up.
+  void type_then_hang_up(const std::string& text) {
+    if (write(master, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return;
+    for (int waited = 0, unread = 1; unread > 0 && waited < 1000; ++waited) {
+      if (ioctl(slave, FIONREAD, &unread) != 0) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    close(master);
+    master = -1;
+  }
+  ~hanging_terminal() {
+    if (master >= 0) close(master);
+    if (slave >= 0) close(slave);
+  }
+};
+
+TEST(FaultRuns, LogReadFailsPartWay) {
+  hanging_terminal terminal;
+  if (!terminal.open_pair()) GTEST_SKIP() << "no pseudo-terminal to read the log from";
+  scratch_folder folder;
+  auto run = std::async(std::launch::async, [&] {
+    return run_telem2kml(folder, {"-t", terminal.name, "-o", "out.kml"});
+  });
+  // Each line is read as it is typed; the last line's end is not yet known when the read fails, since more
+  // line breaks might follow: the segment of sample 3 is written, not the one of sample 4.
+  terminal.type_then_hang_up(worked_log + "4;3331.8;2251.2;120\n");
+  const run_result result = run.get();
+  EXPECT_EQ(2, result.status);
+  EXPECT_EQ(read_failure, result.err);
+  EXPECT_EQ(option_echo("smlog|trek", 't', terminal.name) + option_echo("kml", 'o', "out.kml"), result.out);
+  EXPECT_EQ(std::vector<std::string>{"out.kml"}, folder.run_files());
+  EXPECT_EQ(kml_start + worked_segment, read_file(folder.in_run("out.kml")));
+}
+
+TEST(FaultRuns, LogReadFailsAtOnce) {
+  scratch_folder folder;
+  const run_result result = run_telem2kml(folder, {"-o", "out.kml", "-t", "/proc/self/mem"});
+  EXPECT_EQ(2, result.status);
+  EXPECT_EQ(read_failure, result.err);
+  EXPECT_EQ(option_echo("kml", 'o', "out.kml") + option_echo("smlog|trek", 't', "/proc/self/mem"),
+            result.out);
+  EXPECT_EQ(std::vector<std::string>{"out.kml"}, folder.run_files());
+  EXPECT_EQ(kml_start, read_file(folder.in_run("out.kml")));
+}
+
+TEST(FaultRuns, FullDevices) {
+  struct full_case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* stdout_path;  // nullptr: a file
+    std::string err;
+    std::string out;
+  };
+  const full_case cases[] = {
+      {"KML on a full standard output",
+       {"-t", "input.log", "-n", "0-9"},
+       "/dev/full",
+       "Can't write standard output\n",
+       ""},
+      {"KML of megabytes into a full device",
+       {"-t", "input.log", "-o", "/dev/full"},
+       nullptr,
+       "Can't write file '/dev/full'\n",
+       option_echo("smlog|trek", 't', "input.log") + option_echo("kml", 'o', "/dev/full")},
+  };
+  for (const full_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_folder folder;
+    generate_log({"--bytes", "5000000"}, folder.in_run("input.log"));
+    const std::string log = read_file(folder.in_run("input.log"));
+    const run_result result = run_telem2kml(folder, c.args, {.stdout_path = c.stdout_path});
+    EXPECT_EQ(252, result.status);
+    EXPECT_EQ(c.err, result.err);
+    EXPECT_EQ(c.out, result.out);
+    EXPECT_EQ(std::vector<std::string>{"input.log"}, folder.run_files());
+    EXPECT_TRUE(log == read_file(folder.in_run("input.log")));
+  }
+}
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TELEM2KML_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(TELEM2KML_ADDRESS_SANITIZER)
+constexpr bool address_sanitizer = true;
+#else
+constexpr bool address_sanitizer = false;
+#endif
+
+// A token that outgrows the memory the run may have ends the run as a read error does; what was written
+// stays written.
+TEST(FaultRuns, TokenBeyondTheMemoryLimit) {
+  if (address_sanitizer) GTEST_SKIP() << "AddressSanitizer needs far more address space than the limit";
+  scratch_folder folder;
+  write_file(folder.in_run("input.log"),
+             worked_log + "4;3331.8;2251.2;120\nn" + std::string(std::size_t{100} << 20, 'x') + "\n");
+  const run_result result = run_telem2kml(folder, {"-t", "input.log", "-o", "out.kml"},
+                                          {.address_space_bytes = std::int64_t{64} << 20});
+  EXPECT_EQ(2, result.status);
+  const std::string message = "telem2kml: no memory for a token longer than ";
+  EXPECT_EQ(message, result.err.substr(0, message.size()));
+  EXPECT_EQ(" bytes\n", result.err.substr(result.err.size() < 7 ? 0 : result.err.size() - 7));
+  EXPECT_EQ(option_echo("smlog|trek", 't', "input.log") + option_echo("kml", 'o', "out.kml"), result.out);
+  EXPECT_EQ((std::vector<std::string>{"input.log", "out.kml"}), folder.run_files());
+  EXPECT_EQ(kml_start + worked_segment +
+                kml_segment("37.510000, 55.520000, 110.000000", "37.520000, 55.530000, 120.000000"),
+            read_file(folder.in_run("out.kml")));
+}
+
+// A file opened while a standard stream is closed must not take its descriptor, or the messages written to
+// that stream would land in the KML.
+TEST(FaultRuns, ClosedStandardStreams) {
+  struct closed_case {
+    const char* name;
+    std::vector<std::string> args;
+    run_setup setup;
+    int status;
+    std::string out;
+    std::string err;
+    bool kml;  // out.kml holds the whole track
+  };
+  // Enough messages to fill standard output's buffer while the KML is being written.
+  std::string noisy = "samplenumber;gps_curlat;gps_curlon;gps_curalt", messages;
+  for (int i = 0; i < 400; ++i) {
+    noisy += ";unknown";
+    messages += "Unkn col nam 'unknown'\n";
+  }
+  noisy += worked_log.substr(worked_log.find('\n'));
+  const std::string printed =
+      option_echo("kml", 'o', "out.kml") + option_echo("smlog|trek", 't', "input.log") + messages;
+  const closed_case cases[] = {
+      {"messages with standard output closed",
+       {"-o", "out.kml", "-t", "input.log", "-n", "0-9"},
+       {.stdout_closed = true},
+       0,
+       "",
+       "",
+       true},
+      {"getopt's complaint with standard error closed",
+       {"-o", "out.kml", "-t", "input.log", "-x"},
+       {.stderr_closed = true},
+       0,
+       printed,
+       "",
+       true},
+      {"all three closed",
+       {"-o", "out.kml", "-t", "input.log", "-x"},
+       {.stdin_closed = true, .stdout_closed = true, .stderr_closed = true},
+       0,
+       "",
+       "",
+       true},
+      {"KML for a closed standard output",
+       {"-t", "input.log", "-n", "0-9"},
+       {.stdout_closed = true},
+       252,
+       "",
+       "Can't write standard output\n",
+       false},
+  };
+  for (const closed_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_folder folder;
+    write_file(folder.in_run("input.log"), noisy);
+    const run_result result = run_telem2kml(folder, c.args, c.setup);
+    EXPECT_EQ(c.status, result.status);
+    EXPECT_EQ(c.out, result.out);
+    EXPECT_EQ(c.err, result.err);
+    if (c.kml) {
+      EXPECT_EQ((std::vector<std::string>{"input.log", "out.kml"}), folder.run_files());
+      EXPECT_EQ(kml_start + worked_segment + kml_end, read_file(folder.in_run("out.kml")));
+    } else {
+      EXPECT_EQ(std::vector<std::string>{"input.log"}, folder.run_files());
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,195 @@
+// Properties that need no expected output: they compare the tokenizer, or a whole conversion, with itself
+// on random logs of token soup. Each log comes from a seeded generator, so a failure names the seed that
+// makes it again.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+#include "driver/driver.h"
+#include "kml/kml_writer.h"
+#include "kml/track_builder.h"
+#include "log/log_events.h"
+#include "log/tokenizer.h"
+#include "recording_events.h"
+#include "run_state.h"
+#include "samples/sample_assembly.h"
+
+namespace {
+
+constexpr int logs_per_property = 1000;
+
+// splitmix64: the same logs on every platform, unlike the standard library's distributions.
+struct soup_source {
+  std::uint64_t state;
+  std::uint64_t next() {
+    std::uint64_t z = (state += 0x9e3779b97f4a7c15);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
+    return z ^ (z >> 31);
+  }
+  std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
+  template <std::size_t N>
+  const char* pick(const char* const (&pieces)[N]) {
+    return pieces[below(N)];
+  }
+};
+
+// Pieces of soup: single bytes of every kind, and longer pieces that lead the automaton deep into numbers,
+// exponents and date-times before it backs off.
+constexpr const char* soup_pieces[] = {
+    "0",
+    "7",
+    "42",
+    "-",
+    "+",
+    ".",
+    ",",
+    ";",
+    " ",
+    "\t",
+    "  ",
+    "\"",
+    "\r",
+    "\n",
+    "\r\n",
+    "a",
+    "e",
+    "E",
+    "x_[1]",
+    "/",
+    ":",
+    "\x80",
+    "\xff",
+    "\xc3\xa9",
+    "1.5e-07",
+    "-.5",
+    "12.",
+    "3330.25",
+    "21/03/2011,12:34:56.789",
+    "21/03/",
+    "21/03/2011,12:3",
+    "56.7e",
+    "e+",
+    "samplenumber",
+    "gps_curlat",
+};
+
+std::string token_soup(std::uint64_t seed) {
+  soup_source source{seed};
+  std::string log;
+  const std::size_t pieces = source.below(80);
+  for (std::size_t i = 0; i < pieces; ++i) {
+    if (source.below(16) == 0) {
+      log += '\0';  // NUL cannot stand in a C string piece
+    } else {
+      log += source.pick(soup_pieces);
+    }
+  }
+  return log;
+}
+
+// A log that makes a track: a header and lines of positions, with soup strewn between the fields.
+std::string track_soup(std::uint64_t seed) {
+  soup_source source{seed};
+  std::string log = source.below(4) == 0 ? "" : "samplenumber;gps_curlat;gps_curlon;gps_curalt\n";
+  const std::size_t lines = 3 + source.below(12);
+  for (std::size_t n = 1; n <= lines; ++n) {
+    const std::string fields[] = {std::to_string(n), std::to_string(3300 + source.below(90)) + ".5",
+                                  std::to_string(2200 + source.below(90)), std::to_string(source.below(300))};
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+      if (i > 0) log += source.below(3) == 0 ? " ; " : ";";
+      if (source.below(6) == 0) log += source.pick(soup_pieces);
+      log += fields[i];
+    }
+    log += source.below(5) == 0 ? "\n\n" : "\n";
+  }
+  return log;
+}
+
+std::string shown(std::string_view log) {
+  std::string text;
+  for (char c : log) text += shown_byte(static_cast<unsigned char>(c));
+  return text;
+}
+
+struct conversion {
+  std::string printed;
+  std::string kml;
+};
+
+// What a run with -t makes of the log: the KML, and the messages and echoed bytes on standard output.
+conversion convert(std::string log) {
+  reset_run_state();
+  char* kml = nullptr;
+  std::size_t size = 0;
+  output_stream = open_memstream(&kml, &size);
+  // fmemopen refuses an empty buffer
+  FILE* input = log.empty() ? std::fopen("/dev/null", "r") : fmemopen(log.data(), log.size(), "r");
+  if (output_stream == nullptr || input == nullptr) std::abort();
+  conversion result;
+  result.printed = capture_stdout([&] {
+    write_document_start(output_stream);
+    current_events = &dot_events;
+    dot_tokenizer.scan_log(input);
+    write_document_end(output_stream);
+  });
+  std::fclose(input);
+  std::fclose(output_stream);
+  result.kml.assign(kml, size);
+  std::free(kml);
+  reset_run_state();
+  return result;
+}
+
+std::string with_crlf(std::string_view log) {
+  std::string crlf;
+  for (char c : log) crlf += c == '\n' ? std::string_view("\r\n") : std::string_view(&c, 1);
+  return crlf;
+}
+
+TEST(TokenizerProperties, LogWithoutCommaGivesTheSameEventsInBothVariants) {
+  for (std::uint64_t seed = 1; seed <= logs_per_property; ++seed) {
+    std::string log = token_soup(seed);
+    std::erase(log, ',');
+    SCOPED_TRACE("seed " + std::to_string(seed) + ": " + shown(log));
+    ASSERT_EQ(record_scan(dot_tokenizer, log, default_read_block_size),
+              record_scan(comma_tokenizer, log, default_read_block_size));
+  }
+}
+
+TEST(TokenizerProperties, EventsDoNotDependOnTheReadBlockSize) {
+  for (std::uint64_t seed = 1; seed <= logs_per_property; ++seed) {
+    const std::string log = token_soup(1000000 + seed);
+    SCOPED_TRACE("seed " + std::to_string(1000000 + seed) + ": " + shown(log));
+    for (const tokenizer* variant : {&dot_tokenizer, &comma_tokenizer}) {
+      SCOPED_TRACE(variant == &dot_tokenizer ? "dot variant" : "comma variant");
+      const std::string whole = record_scan(*variant, log, default_read_block_size);
+      for (std::size_t block_size : {1, 2, 3, 7, 64}) {
+        SCOPED_TRACE("block size " + std::to_string(block_size));
+        ASSERT_EQ(whole, record_scan(*variant, log, block_size));
+      }
+    }
+  }
+}
+
+TEST(TokenizerProperties, CrLfLineEndsGiveTheSameKmlAsLf) {
+  int tracks = 0;
+  for (std::uint64_t seed = 1; seed <= logs_per_property; ++seed) {
+    const std::string log = seed % 2 == 0 ? track_soup(2000000 + seed) : token_soup(2000000 + seed);
+    SCOPED_TRACE("seed " + std::to_string(2000000 + seed) + ": " + shown(log));
+    const conversion lf = convert(log);
+    const conversion crlf = convert(with_crlf(log));
+    ASSERT_EQ(lf.kml, crlf.kml);
+    ASSERT_EQ(lf.printed, crlf.printed);
+    if (lf.kml.find("<Placemark>") != std::string::npos) ++tracks;
+  }
+  EXPECT_GT(tracks, logs_per_property / 5);  // tested on real tracks, not only on empty documents
+}
+
+}  // namespace
