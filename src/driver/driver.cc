@@ -59,9 +59,9 @@ bool is_open_log(const char* name) {
   struct stat target;
   if (stat(name, &target) != 0) return false;
   for (FILE* log : {dot_log, comma_log}) {
-    struct stat open;
-    if (log != nullptr && fstat(fileno(log), &open) == 0 && open.st_dev == target.st_dev &&
-        open.st_ino == target.st_ino) {
+    struct stat opened;
+    if (log != nullptr && fstat(fileno(log), &opened) == 0 && opened.st_dev == target.st_dev &&
+        opened.st_ino == target.st_ino) {
       return true;
     }
   }
