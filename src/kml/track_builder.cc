@@ -49,10 +49,10 @@ int on_end_of_line() {
   if (!line_has_value) return 0;
   line_has_value = false;
 
-  const sample_record& current = sample_ring[accepted_count % 2];
+  const sample_record& current = sample_ring[current_slot()];
   if (!sample_selected(current.samplenumber) || !has_position(current)) return 0;
   if (accepted_count > 1) {
-    const sample_record& previous = sample_ring[(accepted_count - 1) % 2];
+    const sample_record& previous = sample_ring[1 - current_slot()];
     if (moved(previous, current)) write_segment(output_stream, point_of(previous), point_of(current));
   }
   // At the top of the range it steps back instead: the parity, and so the slot, still alternates.

@@ -6,6 +6,12 @@
 // sample_ring slot being filled; it stays positive and keeps alternating however long the log.
 extern std::int32_t accepted_count;
 
+// The sample_ring slot being filled (the count is never negative); the other one holds the last accepted
+// sample.
+inline std::uint32_t current_slot() {
+  return static_cast<std::uint32_t>(accepted_count) % 2;
+}
+
 void reset_track();
 
 // Judges the line just read and draws a segment from the previous accepted sample when the aircraft moved.

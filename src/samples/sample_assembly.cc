@@ -22,10 +22,6 @@ void reset_samples() {
 
 namespace {
 
-std::uint32_t current_slot() {
-  return static_cast<std::uint32_t>(accepted_count) % 2;
-}  // it is never negative
-
 // Row 0, the empty name, never equals a token: names are never empty.
 std::uint8_t find_column(const char* name) {
   for (std::uint8_t row = 0; row < column_rows; ++row) {
