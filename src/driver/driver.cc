@@ -1,15 +1,11 @@
 #include "driver/driver.h"
 
-#include <initializer_list>
-
-#include <fcntl.h>
 #include <getopt.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include <csignal>
 #include <cstring>
 
+#include "driver/open_files.h"
 #include "kml/kml_writer.h"
 #include "kml/track_builder.h"
 #include "log/log_events.h"
@@ -27,6 +23,7 @@ void reset_driver() {
   output_name = nullptr;
   dot_log = nullptr;
   comma_log = nullptr;
+  reset_open_files();
   optind = 0;  // makes getopt_long start afresh
 }
 
@@ -45,48 +42,38 @@ constexpr option long_options[] = {
     {"help", no_argument, nullptr, 'h'},           {nullptr, 0, nullptr, 0},
 };
 
-// Started with standard output or error closed, the run would give that descriptor to the first file it
-// opens, and the messages would land in the KML. A closed one is held by /dev/null opened for reading: the
-// slot stays taken, and a write to it still fails as it would on the closed descriptor.
-void hold_standard_descriptors() {
-  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDONLY);  // takes the lowest free: fd
-  }
-}
-
-// The KML must not go into a log that is open for reading: opening it for writing would truncate it.
-bool is_open_log(const char* name) {
-  struct stat target;
-  if (stat(name, &target) != 0) return false;
-  for (FILE* log : {dot_log, comma_log}) {
-    struct stat opened;
-    if (log != nullptr && fstat(fileno(log), &opened) == 0 && opened.st_dev == target.st_dev &&
-        opened.st_ino == target.st_ino) {
-      return true;
-    }
-  }
-  return false;
+// The -o file could not be opened, or may not be written: the KML goes to standard output.
+void refuse_output(const char* name) {
+  std::printf("Can't open file '%s' for writing, ignored\n", name);
+  output_stream = stdout;
+  output_name = nullptr;
 }
 
 void open_output(const char* name) {
-  FILE* file = is_open_log(name) ? nullptr : std::fopen(name, "wb");
-  if (file == nullptr) {
-    std::printf("Can't open file '%s' for writing, ignored\n", name);
-    output_stream = stdout;
-    output_name = nullptr;
-    return;
-  }
+  FILE* file = open_output_file(name);
+  if (file == nullptr) return refuse_output(name);
   output_stream = file;
-  output_name = name;
+  output_name = file != stdout ? name : nullptr;
 }
 
 int open_log(FILE** log, const char* name) {
-  *log = std::fopen(name, "r");
+  *log = open_log_file(name);
   if (*log == nullptr) {
     std::printf("Can't read file-log '%s'\n", name);
     return RUN_LOG_UNREADABLE;
   }
+  // A log that standard output appends to would grow by the messages its own reading prints, without end.
+  if (is_regular_file(*log) && same_file(*log, stdout)) {
+    std::fprintf(stderr, "Can't read file-log '%s': it is standard output\n", name);
+    return RUN_LOG_UNREADABLE;
+  }
+  if (output_stream != stdout && same_file(*log, output_stream)) refuse_output(output_name);
   return 0;
+}
+
+// The -o files are emptied only now that every log is known, so that none of them is emptied.
+void empty_outputs() {
+  if (!empty_output_files(output_stream)) refuse_output(output_name);
 }
 
 void run_log(FILE* log, const log_events& events, const tokenizer& variant) {
@@ -174,7 +161,8 @@ int act_on_option(int option, const char* argument, const char* program_name) {
 }
 
 int run_driver(int argc, char** argv) {
-  hold_standard_descriptors();
+  // Past a file-size limit a write fails and is reported like any other, instead of killing the run.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (argc <= 4) {
     print_usage(argv[0]);
     return RUN_TOO_FEW_ARGUMENTS;
@@ -187,8 +175,12 @@ int run_driver(int argc, char** argv) {
   int option;
   int index;
   while ((option = getopt_long(argc, argv, short_options, long_options, &index)) != -1) {
-    if (const int stop = act_on_option(option, optarg, argv[0]); stop != 0) return stop;
+    if (const int stop = act_on_option(option, optarg, argv[0]); stop != 0) {
+      empty_outputs();
+      return stop;
+    }
   }
+  empty_outputs();
   if (optind < argc) {
     std::printf("non-option ARGV-elements: ");
     while (optind < argc) std::printf("%s ", argv[optind++]);

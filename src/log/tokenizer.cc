@@ -95,6 +95,18 @@ void with_terminated_text(int (*operation)(char*), char* first, char* last) {
   *last = covered;
 }
 
+// A run of blanks or line breaks reaches no operation as text: only whether its last byte is LF matters. Its
+// earlier bytes need not be kept, so a run of any length fits in one block.
+constexpr bool hands_no_text(token_rule rule) {
+  return rule == RULE_BLANKS || rule == RULE_LINE_BREAKS;
+}
+
+void forget_all_but_last_byte(log_reader& r, std::size_t& matched) {
+  if (matched < 2) return;
+  r.token += matched - 1;
+  matched = 1;
+}
+
 constexpr std::uint32_t class_set(std::initializer_list<byte_class> classes) {
   std::uint32_t set = 0;
   for (byte_class c : classes) set |= std::uint32_t{1} << c;
@@ -181,6 +193,7 @@ int scan_log_with(FILE* input, const byte_class_table& classes) {
     }
     matched = static_cast<std::size_t>(reinterpret_cast<const char*>(p) - r.token);
     if (p == end && !r.at_eof) {  // the token may go on in the next block
+      if (hands_no_text(automaton.outcome[state].rule)) forget_all_but_last_byte(r, matched);
       refill(r);
       continue;
     }

@@ -1,12 +1,15 @@
-// Runs whose log stops reading or whose output refuses bytes: each must end with its exact status and
-// messages, keep what was already written, and leave nothing else behind.
+// Runs whose log stops reading, whose output refuses bytes, or whose log and output are one file: each must
+// end with its exact status and messages, keep what was already written, never write a byte into the log,
+// and leave nothing else behind.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -96,6 +99,7 @@ TEST(FaultRuns, FullDevices) {
     const char* stdout_path;  // nullptr: a file
     std::string err;
     std::string out;
+    long file_size_bytes = 0;
   };
   const full_case cases[] = {
       {"KML on a full standard output",
@@ -108,18 +112,154 @@ TEST(FaultRuns, FullDevices) {
        nullptr,
        "Can't write file '/dev/full'\n",
        option_echo("smlog|trek", 't', "input.log") + option_echo("kml", 'o', "/dev/full")},
+      {"KML past the file-size limit",
+       {"-t", "input.log", "-o", "../got/out.kml"},
+       nullptr,
+       "Can't write file '../got/out.kml'\n",
+       option_echo("smlog|trek", 't', "input.log") + option_echo("kml", 'o', "../got/out.kml"),
+       1 << 20},
   };
   for (const full_case& c : cases) {
     SCOPED_TRACE(c.name);
     scratch_folder folder;
     generate_log({"--bytes", "5000000"}, folder.in_run("input.log"));
     const std::string log = read_file(folder.in_run("input.log"));
-    const run_result result = run_telem2kml(folder, c.args, {.stdout_path = c.stdout_path});
+    const run_result result =
+        run_telem2kml(folder, c.args, {.stdout_path = c.stdout_path, .file_size_bytes = c.file_size_bytes});
     EXPECT_EQ(252, result.status);
     EXPECT_EQ(c.err, result.err);
     EXPECT_EQ(c.out, result.out);
     EXPECT_EQ(std::vector<std::string>{"input.log"}, folder.run_files());
     EXPECT_TRUE(log == read_file(folder.in_run("input.log")));
+  }
+}
+
+// However the log and the output are named, in whatever order, and wherever standard output goes, the log
+// keeps every byte and the KML goes where nothing is overwritten.
+TEST(FaultRuns, LogAndOutputAsOneFile) {
+  struct same_file_case {
+    const char* name;
+    std::vector<std::string> args;
+    run_setup setup;  // standard output into a file of run/, named in stdout_file
+    const char* stdout_file;
+    int status;
+    std::string out;  // standard output, wherever it goes (after the log's bytes when it appends to it)
+    std::string err;
+    const char* kml_file;  // the file that holds the KML alone, if any
+  };
+  const std::string kml = kml_start + worked_segment + kml_end;
+  const auto refused = [](const std::string& name) {
+    return "Can't open file '" + name + "' for writing, ignored\n";
+  };
+  const std::string echo_log = option_echo("smlog|trek", 't', "f.log");
+  const same_file_case cases[] = {
+      {"a replaced log named by -o",
+       {"-t", "f.log", "-t", "other.log", "-o", "f.log"},
+       {},
+       nullptr,
+       0,
+       echo_log + option_echo("smlog|trek", 't', "other.log") + option_echo("kml", 'o', "f.log") +
+           refused("f.log") + kml,
+       "",
+       nullptr},
+      {"-o naming the log before it",
+       {"-o", "f.log", "-t", "f.log"},
+       {},
+       nullptr,
+       0,
+       option_echo("kml", 'o', "f.log") + echo_log + refused("f.log") + kml,
+       "",
+       nullptr},
+      {"-o naming the log through a symbolic link",
+       {"-o", "symbolic.kml", "-t", "f.log"},
+       {},
+       nullptr,
+       0,
+       option_echo("kml", 'o', "symbolic.kml") + echo_log + refused("symbolic.kml") + kml,
+       "",
+       nullptr},
+      {"-o naming the log through a hard link",
+       {"-o", "hard.kml", "-t", "./f.log"},
+       {},
+       nullptr,
+       0,
+       option_echo("kml", 'o', "hard.kml") + option_echo("smlog|trek", 't', "./f.log") + refused("hard.kml") +
+           kml,
+       "",
+       nullptr},
+      {"an earlier -o naming the log",
+       {"-o", "f.log", "-o", "out.kml", "-t", "f.log"},
+       {},
+       nullptr,
+       0,
+       option_echo("kml", 'o', "f.log") + option_echo("kml", 'o', "out.kml") + echo_log,
+       "",
+       "out.kml"},
+      {"-o naming the log, then a missing log",
+       {"-o", "f.log", "-t", "f.log", "-t", "missing"},
+       {},
+       nullptr,
+       253,
+       option_echo("kml", 'o', "f.log") + echo_log + refused("f.log") +
+           option_echo("smlog|trek", 't', "missing") + "Can't read file-log 'missing'\n",
+       "",
+       nullptr},
+      {"standard output appending to the log",
+       {"-t", "f.log", "-o", "out.kml"},
+       {.stdout_appends = true},
+       "f.log",
+       253,
+       echo_log,
+       "Can't read file-log 'f.log': it is standard output\n",
+       nullptr},
+      {"-o naming standard output's file",
+       {"-t", "f.log", "-o", "out.kml"},
+       {},
+       "out.kml",
+       0,
+       echo_log + option_echo("kml", 'o', "out.kml") + kml,
+       "",
+       nullptr},
+      {"-o naming /dev/stdout",
+       {"-t", "f.log", "-o", "/dev/stdout"},
+       {},
+       "captured.kml",
+       0,
+       echo_log + option_echo("kml", 'o', "/dev/stdout") + kml,
+       "",
+       nullptr},
+  };
+  for (const same_file_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_folder folder;
+    write_file(folder.in_run("f.log"), worked_log);
+    write_file(folder.in_run("other.log"), worked_log);
+    ASSERT_EQ(0, symlink("f.log", folder.in_run("symbolic.kml").c_str()));
+    ASSERT_EQ(0, link(folder.in_run("f.log").c_str(), folder.in_run("hard.kml").c_str()));
+    std::vector<std::string> files = {"f.log", "hard.kml", "other.log", "symbolic.kml"};
+    run_setup setup = c.setup;
+    const std::string stdout_path = c.stdout_file != nullptr ? folder.in_run(c.stdout_file) : "";
+    if (c.stdout_file != nullptr) {
+      setup.stdout_path = stdout_path.c_str();
+      files.push_back(c.stdout_file);
+    }
+    if (c.kml_file != nullptr) files.push_back(c.kml_file);
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+
+    const run_result result = run_telem2kml(folder, c.args, setup);
+    EXPECT_EQ(c.status, result.status);
+    EXPECT_EQ(c.err, result.err);
+    const bool appends_to_log = c.setup.stdout_appends;
+    EXPECT_EQ(c.stdout_file != nullptr ? (appends_to_log ? worked_log : "") + c.out : c.out,
+              c.stdout_file != nullptr ? read_file(stdout_path) : result.out);
+    if (!appends_to_log) {
+      EXPECT_EQ(worked_log, read_file(folder.in_run("f.log")));
+    }
+    if (c.kml_file != nullptr) {
+      EXPECT_EQ(kml, read_file(folder.in_run(c.kml_file)));
+    }
+    EXPECT_EQ(files, folder.run_files());
   }
 }
 
@@ -155,7 +295,8 @@ TEST(FaultRuns, TokenBeyondTheMemoryLimit) {
 }
 
 // A file opened while a standard stream is closed must not take its descriptor, or the messages written to
-// that stream would land in the KML.
+// that stream would land in the KML; and a closed stream stays closed, so /dev/stdin and /dev/stdout name
+// nothing.
 TEST(FaultRuns, ClosedStandardStreams) {
   struct closed_case {
     const char* name;
@@ -199,6 +340,20 @@ TEST(FaultRuns, ClosedStandardStreams) {
        true},
       {"KML for a closed standard output",
        {"-t", "input.log", "-n", "0-9"},
+       {.stdout_closed = true},
+       252,
+       "",
+       "Can't write standard output\n",
+       false},
+      {"/dev/stdin with standard input closed names no log",
+       {"-t", "/dev/stdin", "-n", "0-9"},
+       {.stdin_closed = true},
+       253,
+       option_echo("smlog|trek", 't', "/dev/stdin") + "Can't read file-log '/dev/stdin'\n",
+       "",
+       false},
+      {"/dev/stdout with standard output closed names no output",
+       {"-t", "input.log", "-o", "/dev/stdout"},
        {.stdout_closed = true},
        252,
        "",

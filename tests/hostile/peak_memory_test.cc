@@ -18,6 +18,15 @@ long peak_memory_kib(const std::string& bytes) {
   return run.peak_memory_kib;
 }
 
+long peak_memory_of_log_kib(std::string log) {
+  scratch_folder folder;
+  write_file(folder.in_run("input.log"), log);
+  std::string().swap(log);  // the run's peak counts the pages it shares with this process when forked
+  const run_result run = run_telem2kml(folder, {"-t", "input.log", "-o", "out.kml"});
+  EXPECT_EQ(0, run.status);
+  return run.peak_memory_kib;
+}
+
 TEST(PeakMemory, DoesNotGrowWithTheLog) {
   const long small = peak_memory_kib("1000000");
   const long large = peak_memory_kib("20000000");
@@ -28,3 +37,13 @@ TEST(PeakMemory, DoesNotGrowWithTheLog) {
 }
 
 }  // namespace
+
+// A run of line breaks or blanks is one token, but no operation reads its text: however long, it is not kept.
+TEST(PeakMemory, LongRunsOfLineBreaksAndBlanksAreNotKept) {
+  const long small = peak_memory_kib("1000000");
+  const std::size_t run_bytes = std::size_t{64} << 20;
+  const long line_breaks = peak_memory_of_log_kib("1;3330;2250;100" + std::string(run_bytes, '\n'));
+  const long blanks = peak_memory_of_log_kib("1;3330" + std::string(run_bytes, ' ') + "2250;100\n");
+  EXPECT_LT(line_breaks, small + allowed_growth_kib);
+  EXPECT_LT(blanks, small + allowed_growth_kib);
+}

@@ -30,7 +30,8 @@ run_result spawn(const char* binary, const std::vector<std::string>& args, const
   if (pid < 0) throw std::system_error(errno, std::generic_category(), "fork");
   if (pid == 0) {
     const int in = open("/dev/null", O_RDONLY);
-    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out =
+        open(out_path.c_str(), O_WRONLY | O_CREAT | (setup.stdout_appends ? O_APPEND : O_TRUNC), 0644);
     const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
     closefrom(3);  // the run must hold no descriptor of the test's own, such as a terminal's far end
@@ -40,6 +41,9 @@ run_result spawn(const char* binary, const std::vector<std::string>& args, const
     const rlimit memory = {static_cast<rlim_t>(setup.address_space_bytes),
                            static_cast<rlim_t>(setup.address_space_bytes)};
     if (setup.address_space_bytes != 0 && setrlimit(RLIMIT_AS, &memory) != 0) _exit(126);
+    const rlimit file_size = {static_cast<rlim_t>(setup.file_size_bytes),
+                              static_cast<rlim_t>(setup.file_size_bytes)};
+    if (setup.file_size_bytes != 0 && setrlimit(RLIMIT_FSIZE, &file_size) != 0) _exit(126);
     alarm(run_time_limit_seconds);  // kept across exec: a run that hangs fails instead of stalling the suite
     if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
     execv(binary, argv.data());

@@ -30,10 +30,12 @@ struct scratch_folder {
 // `out`), error into got/stderr, no limit but the test's own.
 struct run_setup {
   const char* stdout_path = nullptr;  // output into this file instead, `out` left empty
+  bool stdout_appends = false;        // ... opened for appending, as the shell's ">>" does
   bool stdin_closed = false;
   bool stdout_closed = false;
   bool stderr_closed = false;
   long address_space_bytes = 0;  // RLIMIT_AS of the run, if not 0
+  long file_size_bytes = 0;      // RLIMIT_FSIZE of the run, if not 0
 };
 
 // Runs telem2kml (as "telem2kml") with args in the folder's run/.
