@@ -16,11 +16,7 @@ void scan(benchmark::State& state, const tokenizer& variant, const log_events& e
   FILE* sink = open_null_sink();
   output_stream = sink;
   for (auto _ : state) {
-    FILE* input = fmemopen(log.data(), log.size(), "r");
-    current_events = &events;
-    reset_samples();
-    variant.scan_log(input);
-    std::fclose(input);
+    run_log(fmemopen(log.data(), log.size(), "r"), events, variant);
   }
   std::fclose(sink);
   output_stream = stdout;

@@ -93,12 +93,7 @@ run_output convert(const fuzz_log& log, std::size_t block_size) {
 
   write_document_start(output_stream);
   run_events = log.comma ? &comma_events : &dot_events;
-  current_events = &checked_events;
-  accepted_count = 0;
-  current_column = 0;
-  std::memset(sample_ring, 0, sizeof sample_ring);
-  variant_of(log).scan_log(input);
-  std::fclose(input);
+  run_log(input, checked_events, variant_of(log));
   write_document_end(output_stream);
 
   std::fclose(output_stream);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "driver/driver.h"
 #include "fuzz_input.h"
 #include "log/log_events.h"
 #include "log/tokenizer.h"
@@ -236,15 +237,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   seen = {log.bytes, log.size, 0, true, log.comma, {}, 0};
   begin_memory_stdout(seen.echo);
   read_block_size = log.block_size;
-  current_events = &checking_events;
 
-  variant_of(log).scan_log(input);
+  run_log(input, checking_events, variant_of(log));
 
   check_echoes_so_far();
   skip_silent_tokens();
   if (seen.cursor != seen.size) broken("input bytes that no event accounts for");
   end_memory_stdout(seen.echo);
-  std::fclose(input);
   reset_tokenizer();
   return 0;
 }

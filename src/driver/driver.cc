@@ -76,15 +76,6 @@ void empty_outputs() {
   if (!empty_output_files(output_stream)) refuse_output(output_name);
 }
 
-void run_log(FILE* log, const log_events& events, const tokenizer& variant) {
-  current_events = &events;
-  accepted_count = 0;
-  current_column = 0;
-  std::memset(sample_ring, 0, sizeof sample_ring);
-  variant.scan_log(log);
-  std::fclose(log);
-}
-
 // A KML that could not be written in full is a failed run, not a success.
 int finish_output() {
   if (output_stream == stdout) {
@@ -101,6 +92,16 @@ int finish_output() {
 }
 
 }  // namespace
+
+void run_log(FILE* log, const log_events& events, const tokenizer& variant) {
+  current_events = &events;
+  accepted_count = 0;
+  current_column = 0;
+  line_has_value = false;
+  std::memset(sample_ring, 0, sizeof sample_ring);
+  variant.scan_log(log);
+  std::fclose(log);
+}
 
 void print_usage(const char* name) {
   std::printf("U: %s OPTIONS\n", name);

@@ -15,6 +15,13 @@ constexpr int RUN_OUTPUT_FAILED = -4;
 
 void reset_driver();
 
+struct log_events;
+struct tokenizer;
+
+// One run of a log: binds the events, starts the counters and both sample slots afresh, reads the log to
+// its end with the tokenizer, and closes it. The column binding and the sample list stay as they are.
+void run_log(FILE* log, const log_events& events, const tokenizer& variant);
+
 void print_usage(const char* name);
 
 // Acts at once on one option as getopt_long returned it. Returns 0 to go on, or the return code that ends

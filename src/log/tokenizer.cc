@@ -14,6 +14,18 @@
 #include "log/log_events.h"
 #include "log/token_rules.h"
 
+namespace {
+
+int ignore_text(char*) {
+  return 0;
+}
+int ignore() {
+  return 0;
+}
+
+}  // namespace
+
+const log_events null_events = {ignore_text, ignore_text, ignore, ignore};
 const log_events* current_events = &null_events;
 std::size_t read_block_size = default_read_block_size;
 

@@ -1,5 +1,7 @@
 #include "recording_events.h"
 
+#include "driver/driver.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -90,8 +92,7 @@ std::string record_scan(const tokenizer& variant, std::string_view input, std::s
 
   recorded_events.clear();
   read_block_size = block_size;
-  current_events = &events;
-  variant.scan_log(log);
+  run_log(log, events, variant);
   drain_echo();
 
   std::fflush(stdout);
@@ -99,7 +100,6 @@ std::string record_scan(const tokenizer& variant, std::string_view input, std::s
   close(saved_stdout);
   echo_fd = -1;
   std::fclose(echo);
-  std::fclose(log);
   reset_tokenizer();
   std::string recorded;
   recorded.swap(recorded_events);

@@ -135,11 +135,9 @@ conversion convert(std::string log) {
   conversion result;
   result.printed = capture_stdout([&] {
     write_document_start(output_stream);
-    current_events = &dot_events;
-    dot_tokenizer.scan_log(input);
+    run_log(input, dot_events, dot_tokenizer);
     write_document_end(output_stream);
   });
-  std::fclose(input);
   std::fclose(output_stream);
   result.kml.assign(kml, size);
   std::free(kml);

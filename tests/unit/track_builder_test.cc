@@ -53,16 +53,16 @@ std::string track_of(const track_case& c, std::string* printed) {
   *printed = capture_stdout([&] {
     if (c.samples != nullptr) parse_sample_intervals(c.samples);
   });
-  current_events = c.comma ? &comma_events : &dot_events;
-  const auto scan = [&](std::string log) {
-    FILE* input = fmemopen(log.data(), log.size(), "r");
-    *printed += capture_stdout([&] { (c.comma ? comma_tokenizer : dot_tokenizer).scan_log(input); });
-    std::fclose(input);
-  };
-  scan(c.log);
-  if (!c.log_after_jump.empty()) {
+  const tokenizer& variant = c.comma ? comma_tokenizer : dot_tokenizer;
+  std::string log = c.log;
+  *printed += capture_stdout(
+      [&] { run_log(fmemopen(log.data(), log.size(), "r"), c.comma ? comma_events : dot_events, variant); });
+  if (!c.log_after_jump.empty()) {  // the same run goes on from the jump
     accepted_count = c.jump_to;
-    scan(c.log_after_jump);
+    log = c.log_after_jump;
+    FILE* input = fmemopen(log.data(), log.size(), "r");
+    *printed += capture_stdout([&] { variant.scan_log(input); });
+    std::fclose(input);
   }
   std::fclose(output_stream);
   output_stream = stdout;
@@ -99,6 +99,10 @@ TEST_F(TrackBuilder, AcceptedSamplesThatMoveDrawSegments) {
        {p2 + " -> 30.000000, 60.100000, 11.000000"},
        4},
       {"a move below the threshold is none", header + s1 + s2 + "3;3606.00001;1800;10.0000004\n", {}, 3},
+      {"a move of exactly the threshold is none",
+       header + s1 + "2;3606;1800;0\n3;3606;1800;0.0000005\n",
+       {},
+       3},
       {"no move", header + s1 + "2;3600;1800;10\n3;3600;1800;10\n", {}, 3},
       {"no fix: not accepted, the next line fills the same slot",
        header + s1 + "2;0.5;1800;10\n2;3606;-0.5;10\n2;1.0;1800;10\n2;-1.0;1800;10\n2;3606;1;10\n" + s2 + s3,
