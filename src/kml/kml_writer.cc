@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "kml/fixed6.h"
-
 namespace {
 
 constexpr char document_start[] =
@@ -56,17 +54,6 @@ char* append_point(char* out, const track_point& point) {
   return append(out, "\r\n");
 }
 
-constexpr std::size_t point_room = 3 * fixed6_max_length + 6;
-
-// A segment starts where the previous one ended, so the text of the last point written is kept. It is keyed
-// by the point's exact bits, so it can never stand for another point.
-struct written_point {
-  track_point point;
-  std::size_t length;
-  char text[point_room];
-};
-written_point last_written = {{0, 0, 0}, 0, {}};
-
 char* append_point_once(char* out, const track_point& point) {
   if (last_written.length != 0 && std::memcmp(&point, &last_written.point, sizeof point) == 0) {
     std::memcpy(out, last_written.text, last_written.length);
@@ -81,12 +68,14 @@ char* append_point_once(char* out, const track_point& point) {
 
 }  // namespace
 
+written_point last_written = {{0, 0, 0}, 0, {}};
+
 void write_document_start(FILE* out) {
   std::fputs(document_start, out);
 }
 
 void write_segment(FILE* out, const track_point& from, const track_point& to) {
-  char text[sizeof segment_start + 2 * point_room + sizeof segment_end];
+  char text[sizeof segment_start + 2 * point_text_room + sizeof segment_end];
   char* end = append(text, segment_start);
   end = append_point_once(end, from);
   end = append_point_once(end, to);
