@@ -14,7 +14,7 @@ void convert_all(benchmark::State& state, Convert convert) {
   for (auto _ : state) {
     for (const std::string& text : texts) benchmark::DoNotOptimize(convert(text.c_str()));
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * texts.size()));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(texts.size()));
 }
 
 void ParseDouble(benchmark::State& state) {

@@ -96,7 +96,8 @@ struct line_writer {
   void real(double value, int decimals) {
     static constexpr double scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
     const std::int64_t scaled = std::llround(value * scale[decimals]);
-    const std::uint64_t magnitude = scaled < 0 ? 0 - static_cast<std::uint64_t>(scaled) : scaled;
+    const std::uint64_t magnitude =
+        scaled < 0 ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
     if (scaled < 0) *end++ = '-';
     const std::uint64_t unit = static_cast<std::uint64_t>(scale[decimals]);
     end = std::to_chars(end, text + sizeof text, magnitude / unit).ptr;
@@ -165,7 +166,8 @@ int main(int argc, char** argv) {
   const double circuit_radius = random.uniform(300, 700);
   for (std::uint64_t n = 1; o.samples != 0 ? n <= o.samples : written < o.bytes; ++n) {
     const std::uint64_t flight = (n - 1) / o.samples_per_flight + 1;
-    const double phase = static_cast<double>((n - 1) % o.samples_per_flight) / o.samples_per_flight;
+    const double phase =
+        static_cast<double>((n - 1) % o.samples_per_flight) / static_cast<double>(o.samples_per_flight);
     if ((n - 1) % o.samples_per_flight == 0) f = flight_state{0, 0, base_alt, 0, 0, 0, f.time + 600};
     const bool fixed = phase > 0.01;
     // ground, climb-out, laps of the circuit, return and landing

@@ -7,9 +7,9 @@ namespace {
 constexpr byte_class_table make_byte_classes(std::uint8_t comma_class) {
   byte_class_table classes{};
   for (auto& c : classes) c = CLASS_OTHER;  // NUL, controls, other punctuation, bytes above 0x7F
-  for (int c = 'A'; c <= 'Z'; ++c) classes[c] = classes[c + ('a' - 'A')] = CLASS_LETTER;
+  for (std::size_t c = 'A'; c <= 'Z'; ++c) classes[c] = classes[c + ('a' - 'A')] = CLASS_LETTER;
   classes['e'] = classes['E'] = CLASS_EXPONENT;
-  for (int c = '0'; c <= '9'; ++c) classes[c] = CLASS_DIGIT;
+  for (std::size_t c = '0'; c <= '9'; ++c) classes[c] = CLASS_DIGIT;
   classes[' '] = classes['\t'] = CLASS_BLANK;
   classes['\r'] = classes['\n'] = CLASS_BREAK;
   classes['"'] = CLASS_QUOTE;
@@ -74,7 +74,7 @@ constexpr token_automaton make_automaton() {
   on(S_START, any_mark, S_MARK);
   on(S_START, {CLASS_DIGIT}, S_INTEGER_1);
 
-  for (int c = 0; c < CLASS_COUNT; ++c) a.next[S_NAME][c] = S_NAME;
+  for (auto& next : a.next[S_NAME]) next = S_NAME;
   on(S_NAME, {CLASS_BLANK, CLASS_BREAK, CLASS_QUOTE, CLASS_SEMICOLON, CLASS_COMMA_SEPARATOR}, S_DEAD);
   on(S_BLANKS, {CLASS_BLANK}, S_BLANKS);
   on(S_LINE_BREAKS, {CLASS_BREAK}, S_LINE_BREAKS);
@@ -98,8 +98,8 @@ constexpr token_automaton make_automaton() {
   on(S_EXPONENT, {CLASS_DIGIT}, S_EXPONENT);
 
   std::uint8_t from = S_INTEGER_2;
-  for (int i = 0; date_time_shape[i] != 0; ++i) {
-    const std::uint8_t to = S_DATE_TIME + i;
+  for (std::uint8_t i = 0; date_time_shape[i] != 0; ++i) {
+    const std::uint8_t to = static_cast<std::uint8_t>(S_DATE_TIME + i);
     switch (date_time_shape[i]) {
       case 'd':
         on(from, {CLASS_DIGIT}, to);

@@ -17,6 +17,10 @@ void replace_interval_list(const sample_interval* intervals, std::int32_t count)
   interval_list = {intervals, count};
 }
 
+std::size_t bytes_of(std::int32_t count) {
+  return static_cast<std::size_t>(count) * sizeof(sample_interval);
+}
+
 }  // namespace
 
 void reset_intervals() {
@@ -46,9 +50,8 @@ int parse_sample_intervals(const char* text) {
     std::printf("Q.samples==0, using %d-%d\n", interval_list.intervals[0].begin,
                 interval_list.intervals[0].end);
     interval_list.count = 1;
-  } else if (auto* kept = static_cast<sample_interval*>(std::malloc(count * sizeof(sample_interval)));
-             kept != nullptr) {
-    std::memcpy(kept, accepted, count * sizeof(sample_interval));
+  } else if (auto* kept = static_cast<sample_interval*>(std::malloc(bytes_of(count))); kept != nullptr) {
+    std::memcpy(kept, accepted, bytes_of(count));
     replace_interval_list(kept, count);
   } else {
     replace_interval_list(&default_interval, 1);

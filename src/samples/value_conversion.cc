@@ -14,7 +14,8 @@ long parse_long(const char* p) {
   if (*p == '-' || *p == '+') ++p;
   const char* const first_digit = p;
   unsigned long magnitude = 0;
-  for (; is_digit(*p); ++p) magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
+  for (; is_digit(static_cast<unsigned char>(*p)); ++p)
+    magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
   // Up to 18 digits cannot leave the range of long. Longer runs saturate where strtol does: the magnitude
   // is collected again, unsigned, and checked against the limit at every digit.
   if (p - first_digit > 18) {

@@ -11,6 +11,8 @@ set -u
 shopt -s nullglob
 bin=$1 case_dir=${2%/} update=${3:-}
 name=$(basename "$case_dir")
+# The run happens in a scratch folder: a path to the program must not depend on the folder it was given in.
+case $bin in */*) [ -d "$(dirname "$bin")" ] && bin=$(cd "$(dirname "$bin")" && pwd)/$(basename "$bin") ;; esac
 scratch=$(mktemp -d) && trap 'rm -rf "$scratch"' EXIT
 mkdir "$scratch/run" "$scratch/got"
 for f in "$case_dir"/*; do
@@ -24,7 +26,22 @@ for f in "$scratch"/run/*; do
   [ -e "$case_dir/$(basename "$f")" ] || mv "$f" "$scratch/got/"
 done
 
+changed_inputs=()
+for f in "$case_dir"/*; do
+  file=$(basename "$f")
+  case $file in args | expect) continue ;; esac
+  diff -r -q "$f" "$scratch/run/$file" >/dev/null 2>&1 || changed_inputs+=("$file")
+done
+
 if [ "$update" = --update ]; then
+  # Only a run that went as the case means is recorded; a file meant to go is deleted from expect/ by hand.
+  status=$(cat "$scratch/got/status")
+  refuse() { echo "not updating $name: $1; expect/ is unchanged" >&2 && exit 1; }
+  [ "$status" -lt 126 ] || refuse "$bin could not run or died from a signal (status $status)"
+  [ ${#changed_inputs[@]} = 0 ] || refuse "the run changed its input ${changed_inputs[*]}"
+  for f in "$case_dir"/expect/*; do
+    [ -e "$scratch/got/$(basename "$f")" ] || refuse "expect/$(basename "$f") would be lost"
+  done
   rm -rf "$case_dir/expect" && cp -a "$scratch/got" "$case_dir/expect" && echo "updated $name" && exit 0
 fi
 
@@ -39,13 +56,9 @@ for file in $( (ls "$case_dir/expect"; ls "$scratch/got") | sort -u); do
     failed=1
   fi
 done
-for f in "$case_dir"/*; do
-  file=$(basename "$f")
-  case $file in args | expect) continue ;; esac
-  if ! diff -r -q "$f" "$scratch/run/$file" >/dev/null 2>&1; then
-    echo "FAIL $name: input $file was changed"
-    failed=1
-  fi
+for file in "${changed_inputs[@]}"; do
+  echo "FAIL $name: input $file was changed"
+  failed=1
 done
 [ $failed = 0 ] && echo "ok $name"
 exit $failed

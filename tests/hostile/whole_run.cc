@@ -132,11 +132,8 @@ std::string option_echo(const std::string& option, char c, const std::string& va
 
 testing::AssertionResult same_bytes(const std::string& expected, const std::string& actual) {
   if (expected == actual) return testing::AssertionSuccess();
-  const std::size_t at = static_cast<std::size_t>(
-      std::mismatch(expected.begin(), expected.begin() + std::min(expected.size(), actual.size()),
-                    actual.begin())
-          .first -
-      expected.begin());
+  std::size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
   const std::size_t from = at < 40 ? 0 : at - 40;
   return testing::AssertionFailure() << "the texts part at byte " << at << " (expected " << expected.size()
                                      << " bytes, got " << actual.size() << ")\n  expected: ..."

@@ -23,6 +23,10 @@ for file in bin/telem2kml share/man/man1/telem2kml.1 share/doc/telem2kml/example
   fi
 done
 [ -x "$prefix/bin/telem2kml" ] || { echo "FAIL: bin/telem2kml is not executable"; exit 1; }
+if grep -nE '(^|[^[:alnum:]_-])(build|tests)/' "$prefix/share/doc/telem2kml/examples/README.md"; then
+  echo "FAIL: the installed examples README names folders of the source tree"
+  failed=1
+fi
 
 mkdir "$scratch/run"
 (cd "$scratch/run" && "$prefix/bin/telem2kml" -t "$prefix/share/doc/telem2kml/examples/flight.log" -o flight.kml) \

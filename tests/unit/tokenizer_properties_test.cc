@@ -168,7 +168,7 @@ TEST(TokenizerProperties, EventsDoNotDependOnTheReadBlockSize) {
     for (const tokenizer* variant : {&dot_tokenizer, &comma_tokenizer}) {
       SCOPED_TRACE(variant == &dot_tokenizer ? "dot variant" : "comma variant");
       const std::string whole = record_scan(*variant, log, default_read_block_size);
-      for (std::size_t block_size : {1, 2, 3, 7, 64}) {
+      for (std::size_t block_size : {1u, 2u, 3u, 7u, 64u}) {
         SCOPED_TRACE("block size " + std::to_string(block_size));
         ASSERT_EQ(whole, record_scan(*variant, log, block_size));
       }
