@@ -62,16 +62,18 @@ int open_log(FILE** log, const char* name) {
     std::printf("Can't read file-log '%s'\n", name);
     return RUN_LOG_UNREADABLE;
   }
-  // A log that standard output appends to would grow by the messages its own reading prints, without end.
-  if (is_regular_file(*log) && same_file(*log, stdout)) {
+  // Read while standard output writes to it, a log would grow by the messages its own reading prints, without
+  // end, or (a pipe) never end at all. What is still buffered for standard output must not reach it either.
+  if (is_file_or_pipe(*log) && same_file(*log, stdout)) {
     std::fprintf(stderr, "Can't read file-log '%s': it is standard output\n", name);
+    discard_standard_output();
     return RUN_LOG_UNREADABLE;
   }
   if (output_stream != stdout && same_file(*log, output_stream)) refuse_output(output_name);
   return 0;
 }
 
-// The -o files are emptied only now that every log is known, so that none of them is emptied.
+// The -o files are emptied only now that every log is known, so that no file opened as a log is emptied.
 void empty_outputs() {
   if (!empty_output_files(output_stream)) refuse_output(output_name);
 }

@@ -6,10 +6,10 @@
 
 #include <vector>
 
-namespace {
+std::vector<FILE*> logs_opened;
+std::vector<FILE*> outputs_opened;
 
-std::vector<FILE*> logs_opened;     // replaced logs stay open, unread, and are never written
-std::vector<FILE*> outputs_opened;  // replaced outputs stay open and are emptied all the same
+namespace {
 
 bool identify(FILE* file, struct stat& into) {
   return fstat(fileno(file), &into) == 0;
@@ -83,9 +83,16 @@ bool same_file(FILE* a, FILE* b) {
   return identify(a, first) && identify(b, second) && same_identity(first, second);
 }
 
-bool is_regular_file(FILE* file) {
+bool is_file_or_pipe(FILE* file) {
   struct stat s;
-  return identify(file, s) && S_ISREG(s.st_mode);
+  return identify(file, s) && (S_ISREG(s.st_mode) || S_ISFIFO(s.st_mode));
+}
+
+void discard_standard_output() {
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null < 0) return;
+  dup2(null, STDOUT_FILENO);
+  close(null);
 }
 
 void reset_open_files() {

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 // The files a run opens, and what keeps a file that is read as the log from ever being written: a log is
 // never emptied nor written, whatever order the options come in or whatever path names it. None of these
 // files takes descriptor 0, 1 or 2: a standard stream closed at start stays closed, so no message can land
 // in a log or the KML, and /dev/stdin or /dev/stdout name nothing then.
+
+extern std::vector<FILE*> logs_opened;     // every log opened, replaced ones included: never written
+extern std::vector<FILE*> outputs_opened;  // every -o file, emptied once the options are done
 
 // Opens a log for reading and remembers it for the rest of the run, even once a later log replaces it.
 // Returns nullptr when it cannot be opened.
@@ -23,7 +27,11 @@ bool empty_output_files(FILE* current);
 // Both streams are open on one file (same device and inode).
 bool same_file(FILE* a, FILE* b);
 
-bool is_regular_file(FILE* file);
+// A regular file or a pipe: what a run cannot read while it writes to it.
+bool is_file_or_pipe(FILE* file);
+
+// Sends standard output, and what is still buffered for it, to /dev/null.
+void discard_standard_output();
 
 // Forgets the files opened so far, without closing them.
 void reset_open_files();

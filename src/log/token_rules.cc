@@ -144,6 +144,20 @@ constexpr token_automaton make_automaton() {
   return a;
 }
 
+// The tokenizer keeps only the last byte of an unfinished token that hands no text; that is sound because
+// such a token's states loop on themselves alone and never give bytes back.
+constexpr bool tokens_without_text_keep_no_bytes(const token_automaton& a) {
+  for (std::size_t s = STATE_START; s < a.outcome.size(); ++s) {
+    if (!hands_no_text(a.outcome[s].rule)) continue;
+    if (a.outcome[s].give_back != 0) return false;
+    for (const std::uint8_t next : a.next[s]) {
+      if (next != S_DEAD && next != s) return false;
+    }
+  }
+  return true;
+}
+static_assert(tokens_without_text_keep_no_bytes(make_automaton()));
+
 }  // namespace
 
 constinit const byte_class_table dot_byte_classes = make_byte_classes(CLASS_COMMA_SEPARATOR);

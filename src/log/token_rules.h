@@ -40,6 +40,11 @@ using byte_class_table = std::array<std::uint8_t, 256>;
 extern const byte_class_table dot_byte_classes;
 extern const byte_class_table comma_byte_classes;
 
+// A run of blanks or line breaks reaches no operation as text: only whether its last byte is LF matters.
+constexpr bool hands_no_text(token_rule rule) {
+  return rule == RULE_BLANKS || rule == RULE_LINE_BREAKS;
+}
+
 // State 0 is the dead state; matching starts in STATE_START.
 enum : std::uint8_t { STATE_DEAD = 0, STATE_START = 1 };
 

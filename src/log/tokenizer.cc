@@ -107,12 +107,8 @@ void with_terminated_text(int (*operation)(char*), char* first, char* last) {
   *last = covered;
 }
 
-// A run of blanks or line breaks reaches no operation as text: only whether its last byte is LF matters. Its
-// earlier bytes need not be kept, so a run of any length fits in one block.
-constexpr bool hands_no_text(token_rule rule) {
-  return rule == RULE_BLANKS || rule == RULE_LINE_BREAKS;
-}
-
+// Only the last byte of a token that hands no text matters (is it LF?): a run of any length fits in one
+// block.
 void forget_all_but_last_byte(log_reader& r, std::size_t& matched) {
   if (matched < 2) return;
   r.token += matched - 1;

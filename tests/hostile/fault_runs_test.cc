@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <future>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -96,28 +97,25 @@ TEST(FaultRuns, FullDevices) {
   struct full_case {
     const char* name;
     std::vector<std::string> args;
-    const char* stdout_path;  // nullptr: a file
+    const char* stdout_path = nullptr;  // nullptr: a file
     std::string err;
-    std::string out;
+    std::string out = "";
     long file_size_bytes = 0;
   };
   const full_case cases[] = {
-      {"KML on a full standard output",
-       {"-t", "input.log", "-n", "0-9"},
-       "/dev/full",
-       "Can't write standard output\n",
-       ""},
-      {"KML of megabytes into a full device",
-       {"-t", "input.log", "-o", "/dev/full"},
-       nullptr,
-       "Can't write file '/dev/full'\n",
-       option_echo("smlog|trek", 't', "input.log") + option_echo("kml", 'o', "/dev/full")},
-      {"KML past the file-size limit",
-       {"-t", "input.log", "-o", "../got/out.kml"},
-       nullptr,
-       "Can't write file '../got/out.kml'\n",
-       option_echo("smlog|trek", 't', "input.log") + option_echo("kml", 'o', "../got/out.kml"),
-       1 << 20},
+      {.name = "KML on a full standard output",
+       .args = {"-t", "input.log", "-n", "0-9"},
+       .stdout_path = "/dev/full",
+       .err = "Can't write standard output\n"},
+      {.name = "KML of megabytes into a full device",
+       .args = {"-t", "input.log", "-o", "/dev/full"},
+       .err = "Can't write file '/dev/full'\n",
+       .out = option_echo("smlog|trek", 't', "input.log") + option_echo("kml", 'o', "/dev/full")},
+      {.name = "KML past the file-size limit",
+       .args = {"-t", "input.log", "-o", "../got/out.kml"},
+       .err = "Can't write file '../got/out.kml'\n",
+       .out = option_echo("smlog|trek", 't', "input.log") + option_echo("kml", 'o', "../got/out.kml"),
+       .file_size_bytes = 1 << 20},
   };
   for (const full_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -140,94 +138,72 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
   struct same_file_case {
     const char* name;
     std::vector<std::string> args;
-    run_setup setup;  // standard output into a file of run/, named in stdout_file
-    const char* stdout_file;
-    int status;
-    std::string out;  // standard output, wherever it goes (after the log's bytes when it appends to it)
-    std::string err;
-    const char* kml_file;  // the file that holds the KML alone, if any
+    int status = 0;
+    std::string out;  // standard output, or what its file holds beyond the log's own bytes
+    std::string err = "";
+    const char* stdout_file = nullptr;  // a file of run/ taking standard output, opened as the shell's
+    const char* redirection = ">";      // ">", ">>" or "<>" would, or "|" a named pipe read to its end
+    const char* kml_file = nullptr;     // the file that holds the KML alone, if any
   };
   const std::string kml = kml_start + worked_segment + kml_end;
   const auto refused = [](const std::string& name) {
     return "Can't open file '" + name + "' for writing, ignored\n";
   };
   const std::string echo_log = option_echo("smlog|trek", 't', "f.log");
+  const std::string log_is_stdout = "Can't read file-log 'f.log': it is standard output\n";
   const same_file_case cases[] = {
-      {"a replaced log named by -o",
-       {"-t", "f.log", "-t", "other.log", "-o", "f.log"},
-       {},
-       nullptr,
-       0,
-       echo_log + option_echo("smlog|trek", 't', "other.log") + option_echo("kml", 'o', "f.log") +
-           refused("f.log") + kml,
-       "",
-       nullptr},
-      {"-o naming the log before it",
-       {"-o", "f.log", "-t", "f.log"},
-       {},
-       nullptr,
-       0,
-       option_echo("kml", 'o', "f.log") + echo_log + refused("f.log") + kml,
-       "",
-       nullptr},
-      {"-o naming the log through a symbolic link",
-       {"-o", "symbolic.kml", "-t", "f.log"},
-       {},
-       nullptr,
-       0,
-       option_echo("kml", 'o', "symbolic.kml") + echo_log + refused("symbolic.kml") + kml,
-       "",
-       nullptr},
-      {"-o naming the log through a hard link",
-       {"-o", "hard.kml", "-t", "./f.log"},
-       {},
-       nullptr,
-       0,
-       option_echo("kml", 'o', "hard.kml") + option_echo("smlog|trek", 't', "./f.log") + refused("hard.kml") +
-           kml,
-       "",
-       nullptr},
-      {"an earlier -o naming the log",
-       {"-o", "f.log", "-o", "out.kml", "-t", "f.log"},
-       {},
-       nullptr,
-       0,
-       option_echo("kml", 'o', "f.log") + option_echo("kml", 'o', "out.kml") + echo_log,
-       "",
-       "out.kml"},
-      {"-o naming the log, then a missing log",
-       {"-o", "f.log", "-t", "f.log", "-t", "missing"},
-       {},
-       nullptr,
-       253,
-       option_echo("kml", 'o', "f.log") + echo_log + refused("f.log") +
-           option_echo("smlog|trek", 't', "missing") + "Can't read file-log 'missing'\n",
-       "",
-       nullptr},
-      {"standard output appending to the log",
-       {"-t", "f.log", "-o", "out.kml"},
-       {.stdout_appends = true},
-       "f.log",
-       253,
-       echo_log,
-       "Can't read file-log 'f.log': it is standard output\n",
-       nullptr},
-      {"-o naming standard output's file",
-       {"-t", "f.log", "-o", "out.kml"},
-       {},
-       "out.kml",
-       0,
-       echo_log + option_echo("kml", 'o', "out.kml") + kml,
-       "",
-       nullptr},
-      {"-o naming /dev/stdout",
-       {"-t", "f.log", "-o", "/dev/stdout"},
-       {},
-       "captured.kml",
-       0,
-       echo_log + option_echo("kml", 'o', "/dev/stdout") + kml,
-       "",
-       nullptr},
+      {.name = "a replaced log named by -o",
+       .args = {"-t", "f.log", "-t", "other.log", "-o", "f.log"},
+       .out = echo_log + option_echo("smlog|trek", 't', "other.log") + option_echo("kml", 'o', "f.log") +
+              refused("f.log") + kml},
+      {.name = "-o naming the log before it",
+       .args = {"-o", "f.log", "-t", "f.log"},
+       .out = option_echo("kml", 'o', "f.log") + echo_log + refused("f.log") + kml},
+      {.name = "-o naming the log through a symbolic link",
+       .args = {"-o", "symbolic.kml", "-t", "f.log"},
+       .out = option_echo("kml", 'o', "symbolic.kml") + echo_log + refused("symbolic.kml") + kml},
+      {.name = "-o naming the log through a hard link",
+       .args = {"-o", "hard.kml", "-t", "./f.log"},
+       .out = option_echo("kml", 'o', "hard.kml") + option_echo("smlog|trek", 't', "./f.log") +
+              refused("hard.kml") + kml},
+      {.name = "an earlier -o naming the log",
+       .args = {"-o", "f.log", "-o", "out.kml", "-t", "f.log"},
+       .out = option_echo("kml", 'o', "f.log") + option_echo("kml", 'o', "out.kml") + echo_log,
+       .kml_file = "out.kml"},
+      {.name = "-o naming the log, then a missing log",
+       .args = {"-o", "f.log", "-t", "f.log", "-t", "missing"},
+       .status = 253,
+       .out = option_echo("kml", 'o', "f.log") + echo_log + refused("f.log") +
+              option_echo("smlog|trek", 't', "missing") + "Can't read file-log 'missing'\n"},
+      {.name = "standard output appending to the log",
+       .args = {"-t", "f.log", "-o", "out.kml"},
+       .status = 253,
+       .out = "",
+       .err = log_is_stdout,
+       .stdout_file = "f.log",
+       .redirection = ">>"},
+      {.name = "standard output writing over the log",
+       .args = {"-n", "0-9", "-t", "f.log"},
+       .status = 253,
+       .out = "",
+       .err = log_is_stdout,
+       .stdout_file = "f.log",
+       .redirection = "<>"},
+      {.name = "the log read from standard output's own pipe",
+       .args = {"-t", "/dev/stdout", "-o", "out.kml"},
+       .status = 253,
+       .out = "",
+       .err = "Can't read file-log '/dev/stdout': it is standard output\n",
+       .stdout_file = "pipe",
+       .redirection = "|"},
+      {.name = "-o naming standard output's file",
+       .args = {"-t", "f.log", "-o", "out.kml"},
+       .out = echo_log + option_echo("kml", 'o', "out.kml") + kml,
+       .stdout_file = "out.kml"},
+      {.name = "-o naming /dev/stdout",
+       .args = {"-t", "f.log", "-o", "/dev/stdout"},
+       .out = echo_log + option_echo("kml", 'o', "/dev/stdout") + kml,
+       .stdout_file = "captured.kml"},
   };
   for (const same_file_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -237,23 +213,30 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
     ASSERT_EQ(0, symlink("f.log", folder.in_run("symbolic.kml").c_str()));
     ASSERT_EQ(0, link(folder.in_run("f.log").c_str(), folder.in_run("hard.kml").c_str()));
     std::vector<std::string> files = {"f.log", "hard.kml", "other.log", "symbolic.kml"};
-    run_setup setup = c.setup;
     const std::string stdout_path = c.stdout_file != nullptr ? folder.in_run(c.stdout_file) : "";
-    if (c.stdout_file != nullptr) {
-      setup.stdout_path = stdout_path.c_str();
-      files.push_back(c.stdout_file);
+    const bool to_pipe = std::string_view(c.redirection) == "|";
+    std::future<std::string> piped;
+    if (to_pipe) {
+      ASSERT_EQ(0, mkfifo(stdout_path.c_str(), 0600));
+      piped = std::async(std::launch::async, [&] { return read_file(stdout_path); });
     }
+    if (c.stdout_file != nullptr) files.push_back(c.stdout_file);
     if (c.kml_file != nullptr) files.push_back(c.kml_file);
     std::sort(files.begin(), files.end());
     files.erase(std::unique(files.begin(), files.end()), files.end());
 
-    const run_result result = run_telem2kml(folder, c.args, setup);
+    const run_result result =
+        run_telem2kml(folder, c.args,
+                      {.stdout_path = c.stdout_file != nullptr ? stdout_path.c_str() : nullptr,
+                       .stdout_opening = c.redirection});
     EXPECT_EQ(c.status, result.status);
     EXPECT_EQ(c.err, result.err);
-    const bool appends_to_log = c.setup.stdout_appends;
-    EXPECT_EQ(c.stdout_file != nullptr ? (appends_to_log ? worked_log : "") + c.out : c.out,
-              c.stdout_file != nullptr ? read_file(stdout_path) : result.out);
-    if (!appends_to_log) {
+    const bool stdout_is_log = c.stdout_file != nullptr && std::string_view(c.stdout_file) == "f.log";
+    const std::string out = to_pipe                    ? piped.get()
+                            : c.stdout_file != nullptr ? read_file(stdout_path)
+                                                       : result.out;
+    EXPECT_EQ((stdout_is_log ? worked_log : "") + c.out, out);
+    if (!stdout_is_log) {
       EXPECT_EQ(worked_log, read_file(folder.in_run("f.log")));
     }
     if (c.kml_file != nullptr) {

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 namespace {
@@ -26,12 +27,16 @@ run_result spawn(const char* binary, const std::vector<std::string>& args, const
   std::vector<char*> argv;
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  const std::string_view opening = setup.stdout_opening;
+  const int out_flags = opening == ">>"   ? O_WRONLY | O_CREAT | O_APPEND
+                        : opening == "<>" ? O_RDWR | O_CREAT
+                        : opening == "|"  ? O_WRONLY
+                                          : O_WRONLY | O_CREAT | O_TRUNC;
   const pid_t pid = fork();
   if (pid < 0) throw std::system_error(errno, std::generic_category(), "fork");
   if (pid == 0) {
     const int in = open("/dev/null", O_RDONLY);
-    const int out =
-        open(out_path.c_str(), O_WRONLY | O_CREAT | (setup.stdout_appends ? O_APPEND : O_TRUNC), 0644);
+    const int out = open(out_path.c_str(), out_flags, 0644);
     const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
     closefrom(3);  // the run must hold no descriptor of the test's own, such as a terminal's far end

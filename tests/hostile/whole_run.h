@@ -30,7 +30,7 @@ struct scratch_folder {
 // `out`), error into got/stderr, no limit but the test's own.
 struct run_setup {
   const char* stdout_path = nullptr;  // output into this file instead, `out` left empty
-  bool stdout_appends = false;        // ... opened for appending, as the shell's ">>" does
+  const char* stdout_opening = ">";   // ... opened as the shell's ">", ">>" or "<>" would, or "|" a FIFO
   bool stdin_closed = false;
   bool stdout_closed = false;
   bool stderr_closed = false;
