@@ -167,20 +167,18 @@ LANE_CODE void report_gap(const char* window, const window_masks& m, int from, i
 LANE_CODE void report_tokens(char* window, const window_masks& m, window_plan plan, bool& at_line_start) {
   bool line_start = at_line_start;
   std::uint64_t bounds = plan.value_bounds;
-  int next = bounds != 0 ? std::countr_zero(bounds) : plan.limit;
-  report_gap(window, m, 0, next, line_start);
+  report_gap(window, m, 0, bounds != 0 ? std::countr_zero(bounds) : plan.limit, line_start);
   while (bounds != 0) {
-    const int first = next;
+    const int first = std::countr_zero(bounds);
     bounds &= bounds - 1;  // blsr: drops the lowest bit, so the value's end comes first, then the next value
     const int last = std::countr_zero(bounds);
     bounds &= bounds - 1;
-    next = bounds != 0 ? std::countr_zero(bounds) : plan.limit;
     with_terminated_text(current_events->on_value, window + first, window + last);
     line_start = false;
     if ((plan.lone_separators >> last & 1) != 0) {
       current_events->on_separator();
     } else {
-      report_gap(window, m, last, next, line_start);
+      report_gap(window, m, last, bounds != 0 ? std::countr_zero(bounds) : plan.limit, line_start);
     }
   }
   at_line_start = line_start;
