@@ -4,6 +4,8 @@
 #
 # The first byte of a tokenizer or run seed picks the variant (bit 0) and the read block size (bits 1-3, an
 # index into fuzz_block_sizes in fuzz_input.h): tokenizer seeds read 3-byte blocks, run seeds 7-byte ones.
+# The second byte of a tokenizer seed sets the scan with the structural lane (tokenizer_fuzzer.cc): no line
+# feeds before the log, 100-byte blocks.
 # A log longer than 4 KiB gives its first lines only, since long seeds slow the fuzzer down.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -21,8 +23,8 @@ for case_dir in ../tests/golden/*/; do
     [ -f "$log" ] || continue
     stem=$name
     [ "$(basename "$log")" = input.log ] || stem=$name-$(basename "$log" .log)
-    { first_byte $((0 | 3 << 1)) && seed_log "$log"; } >"seeds/tokenizer/$stem.dot"
-    { first_byte $((1 | 3 << 1)) && seed_log "$log"; } >"seeds/tokenizer/$stem.comma"
+    { first_byte $((0 | 3 << 1)) && first_byte $((2 << 6)) && seed_log "$log"; } >"seeds/tokenizer/$stem.dot"
+    { first_byte $((1 | 3 << 1)) && first_byte $((2 << 6)) && seed_log "$log"; } >"seeds/tokenizer/$stem.comma"
     { first_byte $((comma | 4 << 1)) && seed_log "$log"; } >"seeds/run/$stem"
   done
   # the lists of the case's -n options, divided by NUL bytes as the sample_list target reads them

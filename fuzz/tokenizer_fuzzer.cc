@@ -1,6 +1,8 @@
 // Fuzzes both tokenizer variants with a checking events table: every event must account for the next bytes
 // of the input, so that the events and the echoed bytes together give back the whole input, and each text
 // must have the shape its rule allows. Each value must also convert exactly as atol and strtod convert it.
+// The log is scanned twice, on the scalar path and with the structural lane, and both must give the same
+// events and echoes.
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -13,6 +15,7 @@
 #include "driver/driver.h"
 #include "fuzz_input.h"
 #include "log/log_events.h"
+#include "log/structural_lane.h"
 #include "log/tokenizer.h"
 #include "samples/value_conversion.h"
 
@@ -27,6 +30,7 @@ struct account {
   bool comma;
   memory_stdout echo;
   std::size_t echo_checked;
+  std::string events;  // what the scan reported and echoed, in order, for comparing the two paths
 };
 
 account seen;
@@ -99,6 +103,8 @@ void check_echoed(unsigned char c) {
   }
   ++seen.cursor;
   seen.at_line_start = false;
+  seen.events += 'o';
+  seen.events += static_cast<char>(c);
 }
 
 void check_echoes_so_far() {
@@ -184,6 +190,7 @@ int check_name(char* text) {
   }
   seen.cursor = end;
   seen.at_line_start = false;
+  seen.events.append("n").append(text, length).push_back('\0');
   overwrite(text, length);
   return 0;
 }
@@ -200,6 +207,7 @@ int check_value(char* text) {
   if (is_digit(at(seen.cursor))) broken("a value that stops before a digit");
   check_conversions(text, length);
   seen.at_line_start = false;
+  seen.events.append("v").append(text, length).push_back('\0');
   overwrite(text, length);
   return 0;
 }
@@ -215,6 +223,7 @@ int check_separator() {
     broken("a separator without a separator byte or a blank");
   }
   seen.at_line_start = false;
+  seen.events += 's';
   return 0;
 }
 
@@ -223,27 +232,60 @@ int check_end_of_line() {
   if (!is_break(seen.input[seen.cursor])) broken("an end of line without a line break");
   seen.cursor = run_end(seen.cursor, is_break);
   seen.at_line_start = seen.input[seen.cursor - 1] == '\n';
+  seen.events += 'e';
   return 0;
 }
 
 const log_events checking_events = {check_name, check_value, check_separator, check_end_of_line};
 
-}  // namespace
+// The second byte of the input places the log in the structural lane's windows: its low six bits are the
+// number of line feeds put before the log, which move its bytes along the lane's first window, and its top
+// two bits pick how much the lane's scan reads at a time, so that blocks end inside windows too.
+struct lane_setting {
+  std::size_t window_offset;
+  std::size_t block_size;
+};
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz_log log = split_fuzz_input(data, size);
-  FILE* input = open_fuzz_log(log);
+constexpr std::size_t lane_block_sizes[4] = {0, 64, 100, 4096};  // 0: the whole log in one block
+
+lane_setting split_lane_setting(fuzz_log& log) {
+  if (log.size == 0) return {0, 0};
+  const std::uint8_t setting = log.bytes[0];
+  ++log.bytes;
+  --log.size;
+  return {std::size_t{setting} & 63, lane_block_sizes[setting >> 6]};
+}
+
+// Scans the log with the checking events and returns what they saw.
+std::string checked_scan(const std::string& log, bool comma, std::size_t block_size, bool lane) {
+  fuzz_log whole = {comma, block_size, reinterpret_cast<const std::uint8_t*>(log.data()), log.size()};
+  FILE* input = open_fuzz_log(whole);
   if (input == nullptr) std::abort();
-  seen = {log.bytes, log.size, 0, true, log.comma, {}, 0};
+  seen = {whole.bytes, whole.size, 0, true, comma, {}, 0, {}};
   begin_memory_stdout(seen.echo);
-  read_block_size = log.block_size;
+  read_block_size = block_size != 0 ? block_size : whole_log_block(log.size());
+  use_structural_lane = lane;
 
-  run_log(input, checking_events, variant_of(log));
+  run_log(input, checking_events, variant_of(whole));
 
   check_echoes_so_far();
   skip_silent_tokens();
   if (seen.cursor != seen.size) broken("input bytes that no event accounts for");
   end_memory_stdout(seen.echo);
   reset_tokenizer();
+  return std::move(seen.events);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz_log log = split_fuzz_input(data, size);
+  const lane_setting lane = split_lane_setting(log);
+  std::string padded(lane.window_offset, '\n');
+  padded.append(reinterpret_cast<const char*>(log.bytes), log.size);
+  const std::string scalar = checked_scan(padded, log.comma, log.block_size, false);
+  if (structural_lane_supported && checked_scan(padded, log.comma, lane.block_size, true) != scalar) {
+    broken("the structural lane and the scalar path report different events");
+  }
   return 0;
 }

@@ -12,6 +12,8 @@
 
 #include "log/digit_run.h"
 #include "log/log_events.h"
+#include "log/structural_lane.h"
+#include "log/terminated_text.h"
 #include "log/token_rules.h"
 
 namespace {
@@ -28,10 +30,12 @@ int ignore() {
 const log_events null_events = {ignore_text, ignore_text, ignore, ignore};
 const log_events* current_events = &null_events;
 std::size_t read_block_size = default_read_block_size;
+bool use_structural_lane = true;
 
 void reset_tokenizer() {
   current_events = &null_events;
   read_block_size = default_read_block_size;
+  use_structural_lane = true;
 }
 
 namespace {
@@ -96,15 +100,6 @@ void refill(log_reader& r) {
   if (std::ferror(r.input)) fatal("telem2kml: can't read the log: %s\n", std::strerror(errno));
   r.end += got;
   r.at_eof = std::feof(r.input) != 0;
-}
-
-// The operations take zero-terminated texts, but a token lies in the middle of the read buffer: cover the
-// byte after it with a zero for the time of the call, then put that byte back.
-void with_terminated_text(int (*operation)(char*), char* first, char* last) {
-  const char covered = *last;
-  *last = '\0';
-  operation(first);
-  *last = covered;
 }
 
 // Only the last byte of a token that hands no text matters (is it LF?): a run of any length fits in one
@@ -185,12 +180,16 @@ bool take_fast_lanes(log_reader& r, const byte_class_table& classes) {
 int scan_log_with(FILE* input, const byte_class_table& classes) {
   const token_automaton& automaton = token_automaton_table;
   log_reader r = open_reader(input);
+  const bool structural_lane = use_structural_lane && structural_lane_supported;
   bool at_line_start = true;
   // The automaton's progress through the current token; kept across a refill, so no byte is read twice.
   std::uint8_t state = STATE_START;
   std::size_t matched = 0;
   for (;;) {
-    if (matched == 0 && take_fast_lanes(r, classes)) at_line_start = false;
+    if (matched == 0) {
+      if (structural_lane) r.token = take_structural_lane(r.token, r.end, classes, at_line_start);
+      if (take_fast_lanes(r, classes)) at_line_start = false;
+    }
     const auto* p = reinterpret_cast<const unsigned char*>(r.token) + matched;
     const auto* end = reinterpret_cast<const unsigned char*>(r.end);
     while (p != end) {

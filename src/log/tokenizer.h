@@ -18,4 +18,8 @@ constexpr std::size_t default_read_block_size = std::size_t{1} << 20;
 // Bytes asked of the log per read. Tests shrink it to put block boundaries inside tokens.
 extern std::size_t read_block_size;
 
+// Whether the tokenizer runs its structural lane where the processor has one (structural_lane.h). Tests
+// clear it to hold the scalar path; each run reads it once, at its start.
+extern bool use_structural_lane;
+
 void reset_tokenizer();

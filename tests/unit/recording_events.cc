@@ -76,8 +76,12 @@ int record_end_of_line() {
 
 const log_events recording_events = {record_name, record_value, record_separator, record_end_of_line};
 
+std::string shown_path(scan_path path) {
+  return path == scan_path::lane ? "structural lane" : "scalar path";
+}
+
 std::string record_scan(const tokenizer& variant, std::string_view input, std::size_t block_size,
-                        const log_events& events) {
+                        scan_path path, const log_events& events) {
   // fmemopen reads NUL bytes as data when given the size, but refuses an empty buffer.
   std::string bytes(input);
   FILE* log = bytes.empty() ? std::fopen("/dev/null", "r") : fmemopen(bytes.data(), bytes.size(), "r");
@@ -92,6 +96,7 @@ std::string record_scan(const tokenizer& variant, std::string_view input, std::s
 
   recorded_events.clear();
   read_block_size = block_size;
+  use_structural_lane = path == scan_path::lane;
   run_log(log, events, variant);
   drain_echo();
 

@@ -23,7 +23,14 @@ extern const log_events recording_events;
 // Shows one byte as it stands in recorded_events.
 std::string shown_byte(unsigned char c);
 
-// Scans input with the variant, reading blocks of block_size bytes, with current_events bound to events.
-// Returns the recorded events, echoes included, and leaves the tokenizer's settings reset.
+// The tokenizer's two paths: the fast lanes and the automaton alone, or with the structural lane ahead of
+// them. Where the processor has no structural lane, both are the scalar path.
+enum class scan_path { scalar, lane };
+constexpr scan_path scan_paths[] = {scan_path::scalar, scan_path::lane};
+
+std::string shown_path(scan_path path);
+
+// Scans input with the variant on the path, reading blocks of block_size bytes, with current_events bound to
+// events. Returns the recorded events, echoes included, and leaves the tokenizer's settings reset.
 std::string record_scan(const tokenizer& variant, std::string_view input, std::size_t block_size,
-                        const log_events& events = recording_events);
+                        scan_path path, const log_events& events = recording_events);

@@ -43,6 +43,25 @@ std::string shown_input(const std::string& input) {
   return shown;
 }
 
+bool is_line_break(char c) {
+  return c == '\r' || c == '\n';
+}
+
+// The structural lane reads 64-byte windows from where it starts, so a case shorter than a window never
+// reaches it. Line feeds before the case put its first byte at each offset of the lane's first window, and
+// line feeds after it let windows reach past its end. Each run of them is one end of line more, unless it
+// joins a line break of the case.
+void expect_events_at_window_offsets(const tokenizer& variant, const tokenizer_case& c) {
+  if (c.input.empty()) return;
+  std::string expected = is_line_break(c.input.front()) || c.events.empty() ? c.events : "eol " + c.events;
+  if (!is_line_break(c.input.back())) expected += expected.empty() ? "eol eol" : " eol";
+  for (std::size_t offset = 1; offset < 64; ++offset) {
+    SCOPED_TRACE("at window offset " + std::to_string(offset));
+    const std::string input = std::string(offset, '\n') + c.input + std::string(64, '\n');
+    EXPECT_EQ(expected, record_scan(variant, input, default_read_block_size, scan_path::lane));
+  }
+}
+
 void expect_events(std::initializer_list<tokenizer_case> cases) {
   for (const tokenizer_case& c : cases) {
     SCOPED_TRACE("input: " + shown_input(c.input));
@@ -52,10 +71,14 @@ void expect_events(std::initializer_list<tokenizer_case> cases) {
         continue;
       }
       SCOPED_TRACE(variant == &dot_tokenizer ? "dot variant" : "comma variant");
-      for (std::size_t block_size : block_sizes) {
-        SCOPED_TRACE("block size " + std::to_string(block_size));
-        EXPECT_EQ(c.events, record_scan(*variant, c.input, block_size));
+      for (scan_path path : scan_paths) {
+        SCOPED_TRACE(shown_path(path));
+        for (std::size_t block_size : block_sizes) {
+          SCOPED_TRACE("block size " + std::to_string(block_size));
+          EXPECT_EQ(c.events, record_scan(*variant, c.input, block_size, path));
+        }
       }
+      expect_events_at_window_offsets(*variant, c);
     }
   }
 }
@@ -269,10 +292,12 @@ TEST(Tokenizer, RealisticLogAtEveryBlockSize) {
   }
   ASSERT_NE(std::string::npos, comma_events.find("value(3345,1234)"));
   ASSERT_NE(std::string::npos, comma_events.find("value(21/03/2011,12:34:56.789)"));
-  for (std::size_t block_size : block_sizes) {
-    SCOPED_TRACE("block size " + std::to_string(block_size));
-    EXPECT_EQ(dot_events, record_scan(dot_tokenizer, dot_log, block_size));
-    EXPECT_EQ(comma_events, record_scan(comma_tokenizer, comma_log, block_size));
+  for (scan_path path : scan_paths) {
+    for (std::size_t block_size : block_sizes) {
+      SCOPED_TRACE(shown_path(path) + ", block size " + std::to_string(block_size));
+      EXPECT_EQ(dot_events, record_scan(dot_tokenizer, dot_log, block_size, path));
+      EXPECT_EQ(comma_events, record_scan(comma_tokenizer, comma_log, block_size, path));
+    }
   }
 }
 
@@ -281,12 +306,14 @@ TEST(Tokenizer, TokensOfSeveralMegabytes) {
   const std::string number = "-" + std::string(std::size_t{5} << 20, '7');
   const std::string input = name + ";" + number + "\nab;1\n";
   const std::string expected = "name(" + name + ") sep value(" + number + ") eol name(ab) sep value(1) eol";
-  for (std::size_t block_size : {default_read_block_size, std::size_t{4096}}) {
-    SCOPED_TRACE("block size " + std::to_string(block_size));
-    const std::string events = record_scan(dot_tokenizer, input, block_size);
-    EXPECT_EQ(expected.size(), events.size());
-    EXPECT_TRUE(events == expected) << "events begin with " << events.substr(0, 40) << " and end with "
-                                    << events.substr(events.size() < 40 ? 0 : events.size() - 40);
+  for (scan_path path : scan_paths) {
+    for (std::size_t block_size : {default_read_block_size, std::size_t{4096}}) {
+      SCOPED_TRACE(shown_path(path) + ", block size " + std::to_string(block_size));
+      const std::string events = record_scan(dot_tokenizer, input, block_size, path);
+      EXPECT_EQ(expected.size(), events.size());
+      EXPECT_TRUE(events == expected) << "events begin with " << events.substr(0, 40) << " and end with "
+                                      << events.substr(events.size() < 40 ? 0 : events.size() - 40);
+    }
   }
 }
 
@@ -316,14 +343,16 @@ const log_events rewriting_events = {
 TEST(Tokenizer, TextsAreHandedOverInPlace) {
   const std::string input = "ab;1,5;cd\n2,5e1 x\n";
   const std::string expected = "name(ab) sep value(1,5) sep name(cd) eol value(2,5e1) sep name(x) eol";
-  for (std::size_t block_size : block_sizes) {
-    SCOPED_TRACE("block size " + std::to_string(block_size));
-    text_addresses.clear();
-    EXPECT_EQ(expected, record_scan(comma_tokenizer, input, block_size, rewriting_events));
-    ASSERT_EQ(5u, text_addresses.size());
-    if (block_size == default_read_block_size) {  // all in one block: the texts lie where the tokens stand
-      for (std::size_t i = 0; std::size_t offset : {0u, 3u, 7u, 10u, 16u}) {
-        EXPECT_EQ(text_addresses[0] + offset, text_addresses[i++]);
+  for (scan_path path : scan_paths) {
+    for (std::size_t block_size : block_sizes) {
+      SCOPED_TRACE(shown_path(path) + ", block size " + std::to_string(block_size));
+      text_addresses.clear();
+      EXPECT_EQ(expected, record_scan(comma_tokenizer, input, block_size, path, rewriting_events));
+      ASSERT_EQ(5u, text_addresses.size());
+      if (block_size == default_read_block_size) {  // all in one block: the texts lie where the tokens stand
+        for (std::size_t i = 0; std::size_t offset : {0u, 3u, 7u, 10u, 16u}) {
+          EXPECT_EQ(text_addresses[0] + offset, text_addresses[i++]);
+        }
       }
     }
   }
@@ -339,11 +368,16 @@ int end_line_and_unbind() {
 const log_events unbinding_events = {record_name, record_value, record_separator, end_line_and_unbind};
 
 TEST(Tokenizer, EventTableIsReadForEveryEvent) {
-  for (std::size_t block_size : block_sizes) {
-    SCOPED_TRACE("block size " + std::to_string(block_size));
-    EXPECT_EQ("name(a) sep value(1) eol echo(+)",
-              record_scan(dot_tokenizer, "a;1\nb;+2\n", block_size, unbinding_events));
-    EXPECT_EQ("echo(+) echo(\\x80)", record_scan(comma_tokenizer, "a;+1\n\x80", block_size, null_events));
+  for (scan_path path : scan_paths) {
+    for (std::size_t block_size : block_sizes) {
+      SCOPED_TRACE(shown_path(path) + ", block size " + std::to_string(block_size));
+      EXPECT_EQ("name(a) sep value(1) eol echo(+)",
+                record_scan(dot_tokenizer, "a;1\nb;+2\n", block_size, path, unbinding_events));
+      EXPECT_EQ("value(1) sep value(2) eol", record_scan(dot_tokenizer, "1;2\n" + repeated("3;4\n", 40),
+                                                         block_size, path, unbinding_events));
+      EXPECT_EQ("echo(+) echo(\\x80)",
+                record_scan(comma_tokenizer, "a;+1\n\x80", block_size, path, null_events));
+    }
   }
 }
 

@@ -1,0 +1,226 @@
+#include "log/structural_lane.h"
+
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
+#include "log/log_events.h"
+#include "log/terminated_text.h"
+
+// The lane's functions use AVX2 and BMI1 whatever the build's flags; only processors that have both run them.
+#define LANE_CODE __attribute__((target("avx2,bmi")))
+
+namespace {
+
+constexpr int window_size = 64;
+
+// What the comma is in the log's rules. Each is compared with the bytes, and stands in for a byte of its
+// class again where the comma is not of that class.
+struct comma_roles {
+  char separator;  // ',' in a decimal-dot log, else ';'
+  char mark;       // ',' in a decimal-comma log, else '.'
+};
+
+// Bit i of each mask stands for byte i of the window.
+struct window_masks {
+  std::uint64_t separators;   // ';', and ',' in a decimal-dot log
+  std::uint64_t line_breaks;  // CR, LF
+  std::uint64_t marks;        // '.', and ',' in a decimal-comma log
+  std::uint64_t minus;        // '-'
+  std::uint64_t digits;       // '0' to '9'
+  std::uint64_t quiet_ends;   // blanks and the quote: they end a number, but the lane leaves them
+  std::uint64_t numbers;      // digits, marks and minus: what a plain number is made of
+};
+
+struct window_halves {
+  __m256i low;
+  __m256i high;
+};
+
+LANE_CODE window_halves load_window(const char* p) {
+  return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32))};
+}
+
+// movemask gathers the top bit of each of the 32 bytes of a compare result: one bit per byte.
+LANE_CODE std::uint64_t mask_of(__m256i low, __m256i high) {
+  const auto low_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(low));
+  const auto high_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(high));
+  return std::uint64_t{high_bits} << 32 | low_bits;
+}
+
+LANE_CODE __m256i equal_to(__m256i half, char c) {
+  return _mm256_cmpeq_epi8(half, _mm256_set1_epi8(c));
+}
+
+LANE_CODE __m256i equal_to_either(__m256i half, char a, char b) {
+  return _mm256_or_si256(equal_to(half, a), equal_to(half, b));
+}
+
+LANE_CODE std::uint64_t bytes_equal_to_either(const window_halves& w, char a, char b) {
+  return mask_of(equal_to_either(w.low, a, b), equal_to_either(w.high, a, b));
+}
+
+LANE_CODE __m256i quiet_ends_of(__m256i half) {
+  return _mm256_or_si256(equal_to_either(half, ' ', '\t'), equal_to(half, '"'));
+}
+
+// b - '0' wraps around for the bytes below '0', so only a digit gives 0 to 9, which the unsigned minimum
+// with 9 leaves unchanged.
+LANE_CODE __m256i digits_of(__m256i half) {
+  const __m256i offset = _mm256_sub_epi8(half, _mm256_set1_epi8('0'));
+  return _mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(9)), offset);
+}
+
+// Inlined, so that the masks stay in registers rather than coming back through memory.
+LANE_CODE inline __attribute__((always_inline)) window_masks classify_window(const char* p,
+                                                                             comma_roles comma) {
+  const window_halves w = load_window(p);
+  window_masks m = {
+      .separators = bytes_equal_to_either(w, ';', comma.separator),
+      .line_breaks = bytes_equal_to_either(w, '\r', '\n'),
+      .marks = bytes_equal_to_either(w, '.', comma.mark),
+      .minus = mask_of(equal_to(w.low, '-'), equal_to(w.high, '-')),
+      .digits = mask_of(digits_of(w.low), digits_of(w.high)),
+      .quiet_ends = mask_of(quiet_ends_of(w.low), quiet_ends_of(w.high)),
+      .numbers = 0,
+  };
+  m.numbers = m.digits | m.marks | m.minus;
+  return m;
+}
+
+// The bytes of the window's runs of number bytes where the run is no plain number the fast lanes would take:
+// -?[0-9]*([.,][0-9]+)? with at least one digit, followed by a separator, a line break, a blank or a quote.
+// x << 1 holds at bit i what x holds for byte i - 1; x >> 1 holds what x holds for byte i + 1.
+LANE_CODE std::uint64_t number_faults(const window_masks& m) {
+  const std::uint64_t ends = m.separators | m.line_breaks | m.quiet_ends;
+  const std::uint64_t inner_minus = m.minus & m.numbers << 1;
+  const std::uint64_t bare_minus = m.minus & ~((m.digits | m.marks) >> 1);
+  const std::uint64_t bare_mark = m.marks & ~(m.digits >> 1);
+  // Adding the marks to the number bytes carries a run's first mark up past the run's end, clearing the bits
+  // on its way; a second mark of the same run meets that carry and stays set.
+  const std::uint64_t second_mark = (m.numbers + m.marks) & m.marks;
+  const std::uint64_t run_last_bytes = m.numbers & ~(m.numbers >> 1);
+  const std::uint64_t unended = run_last_bytes & ~(ends >> 1);
+  return inner_minus | bare_minus | bare_mark | second_mark | unended;
+}
+
+int highest_bit(std::uint64_t x) {
+  return window_size - 1 - std::countl_zero(x);
+}
+
+std::uint64_t bits_below(int n) {
+  return n >= window_size ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
+
+// The lane's part of a window: the tokens in [0, limit), and whether the next window may go on at limit,
+// which holds when the window ends in a token that it could not see the end of. Values are given by their
+// first byte and by the byte after them; separators and line breaks fill the gaps between values.
+struct window_plan {
+  std::uint64_t value_bounds;     // each value's first byte and the byte after it, in turn
+  std::uint64_t lone_separators;  // value ends that are one separator with a value after it
+  int limit;
+  int open_run;
+  bool goes_on;
+};
+
+LANE_CODE window_plan plan_window(const window_masks& m) {
+  // A run's first byte is one whose left neighbour is not of its kind; the window begins at a token.
+  const std::uint64_t value_starts = m.numbers & ~(m.numbers << 1);
+  const std::uint64_t run_starts = value_starts | (m.line_breaks & ~(m.line_breaks << 1));
+  const std::uint64_t open_run_ends_window = (m.numbers | m.line_breaks) >> (window_size - 1);
+  const int open_run = open_run_ends_window != 0 ? highest_bit(run_starts) : window_size;
+  const std::uint64_t faults = number_faults(m);
+  // faults ^ (faults - 1) (blsmsk) keeps the bits up to the first fault: the last run start among them
+  // begins the faulty number.
+  const int faulty = faults != 0 ? highest_bit(run_starts & (faults ^ (faults - 1))) : window_size;
+  const int unknown = std::countr_zero(~(m.numbers | m.separators | m.line_breaks));
+  const int limit = std::min({open_run, faulty, unknown});
+  const std::uint64_t value_ends = (m.numbers & ~(m.numbers >> 1)) << 1;
+  const std::uint64_t lone_separators = value_ends & m.separators & value_starts >> 1;
+  const std::uint64_t value_bounds =
+      (value_starts & bits_below(limit)) | (value_ends & bits_below(limit + 1));
+  return {value_bounds, lone_separators, limit, open_run, limit == open_run && limit > 0};
+}
+
+// The separators and runs of line breaks in [from, to), which holds nothing else.
+LANE_CODE void report_gap(const char* window, const window_masks& m, int from, int to, bool& line_start) {
+  while (from < to) {
+    if ((m.separators >> from & 1) != 0) {
+      current_events->on_separator();
+      line_start = false;
+      ++from;
+    } else {
+      from += std::countr_zero(~(m.line_breaks >> from));  // the bytes of the run are the low ones set
+      line_start = window[from - 1] == '\n';
+      current_events->on_end_of_line();
+    }
+  }
+}
+
+// Values are reported in order with the gaps between them. Nearly always a value is followed by one
+// separator and then the next value, which gets a branch of its own that is nearly always taken.
+LANE_CODE void report_tokens(char* window, const window_masks& m, window_plan plan, bool& at_line_start) {
+  bool line_start = at_line_start;
+  std::uint64_t bounds = plan.value_bounds;
+  report_gap(window, m, 0, bounds != 0 ? std::countr_zero(bounds) : plan.limit, line_start);
+  while (bounds != 0) {
+    const int first = std::countr_zero(bounds);
+    bounds &= bounds - 1;  // blsr: drops the lowest bit, so the value's end comes first, then the next value
+    const int last = std::countr_zero(bounds);
+    bounds &= bounds - 1;
+    with_terminated_text(current_events->on_value, window + first, window + last);
+    line_start = false;
+    if ((plan.lone_separators >> last & 1) != 0) {
+      current_events->on_separator();
+    } else {
+      report_gap(window, m, last, bounds != 0 ? std::countr_zero(bounds) : plan.limit, line_start);
+    }
+  }
+  at_line_start = line_start;
+}
+
+bool processor_has_lane() {
+  __builtin_cpu_init();  // the start-up check may run before the library's own initialisation
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+}
+
+}  // namespace
+
+const bool structural_lane_supported = processor_has_lane();
+
+LANE_CODE char* take_structural_lane(char* first, const char* last, const byte_class_table& classes,
+                                     bool& at_line_start) {
+  const comma_roles comma = classes[','] == CLASS_COMMA_MARK ? comma_roles{';', ','} : comma_roles{',', '.'};
+  char* window = first;
+  if (last - window < window_size) return first;
+  window_masks m = classify_window(window, comma);
+  for (;;) {
+    const window_plan plan = plan_window(m);
+    if (plan.limit == 0) break;
+    char* const next = window + plan.open_run;
+    // The next window is classified before the tokens are reported, so that its compares run while the
+    // operations do, and read the bytes before any operation has had them.
+    const bool goes_on = plan.goes_on && last - next >= window_size;
+    const window_masks next_masks = goes_on ? classify_window(next, comma) : m;
+    report_tokens(window, m, plan, at_line_start);
+    if (!goes_on) return window + plan.limit;
+    window = next;
+    m = next_masks;
+  }
+  return window;
+}
+
+#else
+
+const bool structural_lane_supported = false;
+
+char* take_structural_lane(char* first, const char*, const byte_class_table&, bool&) {
+  return first;
+}
+
+#endif

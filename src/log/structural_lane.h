@@ -1,0 +1,18 @@
+#pragma once
+
+#include "log/token_rules.h"
+
+// The structural lane finds the tokens that make up the data lines of a log (plain numbers, lone separators
+// and runs of line breaks) 64 bytes at a time, with AVX2 compares that give one bit per byte, and reports
+// them exactly as the automaton would. It takes a window's tokens up to the first one it does not know (a
+// name, an exponent, a date-time, a quote, a blank, any other byte) and leaves that one, and all after it,
+// to the fast lanes and the automaton.
+
+// Whether the processor has AVX2 and BMI1, found once at start-up; false where the lane is not built.
+extern const bool structural_lane_supported;
+
+// Takes tokens from [first, last), first being a token's start, for as long as a whole window lies in the
+// range, reporting each through current_events. Returns where it stopped, first if it took no token, and
+// sets at_line_start after the last token it took. Call it only where structural_lane_supported holds.
+char* take_structural_lane(char* first, const char* last, const byte_class_table& classes,
+                           bool& at_line_start);
