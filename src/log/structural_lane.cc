@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "log/log_events.h"
@@ -184,6 +185,17 @@ LANE_CODE void report_tokens(char* window, const window_masks& m, window_plan pl
   at_line_start = line_start;
 }
 
+constexpr int max_held_windows = 16;
+
+// A stop after less than a window of tokens holds the lane off for twice as many windows as the stop before
+// it did, up to max_held_windows; a stop after more leaves only the rest of its window.
+lane_stop stop_at(char* first, char* token, char* window_end, const char* last, lane_pace& pace) {
+  pace.held_windows = token - first < window_size ? std::min(2 * pace.held_windows, max_held_windows) : 1;
+  const std::ptrdiff_t held_beyond =
+      std::min<std::ptrdiff_t>((pace.held_windows - 1) * window_size, last - window_end);
+  return {token, window_end + held_beyond};
+}
+
 bool processor_has_lane() {
   __builtin_cpu_init();  // the start-up check may run before the library's own initialisation
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
@@ -193,34 +205,36 @@ bool processor_has_lane() {
 
 const bool structural_lane_supported = processor_has_lane();
 
-LANE_CODE char* take_structural_lane(char* first, const char* last, const byte_class_table& classes,
-                                     bool& at_line_start) {
+LANE_CODE lane_stop take_structural_lane(char* first, const char* last, const byte_class_table& classes,
+                                         bool& at_line_start, lane_pace& pace) {
   const comma_roles comma = classes[','] == CLASS_COMMA_MARK ? comma_roles{';', ','} : comma_roles{',', '.'};
   char* window = first;
-  if (last - window < window_size) return first;
+  if (last - window < window_size) return {first, first};
   window_masks m = classify_window(window, comma);
   for (;;) {
     const window_plan plan = plan_window(m);
-    if (plan.limit == 0) break;
     char* const next = window + plan.open_run;
+    const bool room = last - next >= window_size;
     // The next window is classified before the tokens are reported, so that its compares run while the
     // operations do, and read the bytes before any operation has had them.
-    const bool goes_on = plan.goes_on && last - next >= window_size;
-    const window_masks next_masks = goes_on ? classify_window(next, comma) : m;
+    const window_masks next_masks = plan.goes_on && room ? classify_window(next, comma) : m;
     report_tokens(window, m, plan, at_line_start);
-    if (!goes_on) return window + plan.limit;
+    if (!plan.goes_on) return stop_at(first, window + plan.limit, window + window_size, last, pace);
+    if (!room) {
+      pace = first_lane_pace;
+      return {next, next};
+    }
     window = next;
     m = next_masks;
   }
-  return window;
 }
 
 #else
 
 const bool structural_lane_supported = false;
 
-char* take_structural_lane(char* first, const char*, const byte_class_table&, bool&) {
-  return first;
+lane_stop take_structural_lane(char* first, const char*, const byte_class_table&, bool&, lane_pace&) {
+  return {first, first};
 }
 
 #endif
