@@ -32,7 +32,7 @@ void scan(benchmark::State& state, const tokenizer& variant, const log_events& e
   std::fclose(sink);
   output_stream = stdout;
   reset_tokenizer();
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(log.size()));
 }
 
 void TokenizeNullEventsDot(benchmark::State& state, bool lane) {
