@@ -5,8 +5,8 @@
 // The structural lane finds the tokens that make up the data lines of a log (plain numbers, lone separators
 // and runs of line breaks) 64 bytes at a time, with AVX2 compares that give one bit per byte, and reports
 // them exactly as the automaton would. It takes a window's tokens up to the first one it does not know (a
-// name, an exponent, a date-time, a quote, a blank, any other byte) and leaves that one, and all after it,
-// to the fast lanes and the automaton.
+// name, an exponent, a date-time, a quote, a blank, any other byte) and leaves that one and the rest of the
+// window to the fast lanes and the automaton.
 
 // Whether the processor has AVX2 and BMI1, found once at start-up; false where the lane is not built.
 extern const bool structural_lane_supported;
