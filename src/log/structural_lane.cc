@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "log/log_events.h"
@@ -148,15 +149,13 @@ LANE_CODE window_plan plan_window(const window_masks& m) {
 }
 
 // The separators and runs of line breaks in [from, to), which holds nothing else.
-LANE_CODE void report_gap(const char* window, const window_masks& m, int from, int to, bool& line_start) {
+LANE_CODE void report_gap(const window_masks& m, int from, int to) {
   while (from < to) {
     if ((m.separators >> from & 1) != 0) {
       current_events->on_separator();
-      line_start = false;
       ++from;
     } else {
       from += std::countr_zero(~(m.line_breaks >> from));  // the bytes of the run are the low ones set
-      line_start = window[from - 1] == '\n';
       current_events->on_end_of_line();
     }
   }
@@ -164,24 +163,38 @@ LANE_CODE void report_gap(const char* window, const window_masks& m, int from, i
 
 // Values are reported in order with the gaps between them. Nearly always a value is followed by one
 // separator and then the next value, which gets a branch of its own that is nearly always taken.
-LANE_CODE void report_tokens(char* window, const window_masks& m, window_plan plan, bool& at_line_start) {
-  bool line_start = at_line_start;
+LANE_CODE void report_tokens(char* window, const window_masks& m, window_plan plan) {
   std::uint64_t bounds = plan.value_bounds;
-  report_gap(window, m, 0, bounds != 0 ? std::countr_zero(bounds) : plan.limit, line_start);
+  report_gap(m, 0, bounds != 0 ? std::countr_zero(bounds) : plan.limit);
   while (bounds != 0) {
     const int first = std::countr_zero(bounds);
     bounds &= bounds - 1;  // blsr: drops the lowest bit, so the value's end comes first, then the next value
     const int last = std::countr_zero(bounds);
     bounds &= bounds - 1;
     with_terminated_text(current_events->on_value, window + first, window + last);
-    line_start = false;
     if ((plan.lone_separators >> last & 1) != 0) {
       current_events->on_separator();
     } else {
-      report_gap(window, m, last, bounds != 0 ? std::countr_zero(bounds) : plan.limit, line_start);
+      report_gap(m, last, bounds != 0 ? std::countr_zero(bounds) : plan.limit);
     }
   }
-  at_line_start = line_start;
+}
+
+// After the tokens before limit: a blank begins a line only after a run of line breaks whose last byte is
+// LF. That byte is no text an operation could have rewritten.
+LANE_CODE bool ends_in_line_feed(const char* window, const window_masks& m, int limit) {
+  return (m.line_breaks >> (limit - 1) & 1) != 0 && window[limit - 1] == '\n';
+}
+
+constexpr int max_held_windows = 16;
+
+// A stop after less than a window of tokens holds the lane off for twice as many windows as the stop before
+// it did, up to max_held_windows; a stop after more leaves only the rest of its window.
+lane_stop stop_at(char* first, char* token, char* window_end, const char* last, lane_pace& pace) {
+  pace.held_windows = token - first < window_size ? std::min(2 * pace.held_windows, max_held_windows) : 1;
+  const std::ptrdiff_t held_beyond =
+      std::min<std::ptrdiff_t>((pace.held_windows - 1) * window_size, last - window_end);
+  return {token, window_end + held_beyond};
 }
 
 bool processor_has_lane() {
@@ -193,34 +206,37 @@ bool processor_has_lane() {
 
 const bool structural_lane_supported = processor_has_lane();
 
-LANE_CODE char* take_structural_lane(char* first, const char* last, const byte_class_table& classes,
-                                     bool& at_line_start) {
+LANE_CODE lane_stop take_structural_lane(char* first, const char* last, const byte_class_table& classes,
+                                         bool& at_line_start, lane_pace& pace) {
   const comma_roles comma = classes[','] == CLASS_COMMA_MARK ? comma_roles{';', ','} : comma_roles{',', '.'};
   char* window = first;
-  if (last - window < window_size) return first;
+  if (last - window < window_size) return {first, first};
   window_masks m = classify_window(window, comma);
   for (;;) {
     const window_plan plan = plan_window(m);
-    if (plan.limit == 0) break;
     char* const next = window + plan.open_run;
+    const bool room = last - next >= window_size;
     // The next window is classified before the tokens are reported, so that its compares run while the
     // operations do, and read the bytes before any operation has had them.
-    const bool goes_on = plan.goes_on && last - next >= window_size;
-    const window_masks next_masks = goes_on ? classify_window(next, comma) : m;
-    report_tokens(window, m, plan, at_line_start);
-    if (!goes_on) return window + plan.limit;
+    const window_masks next_masks = plan.goes_on && room ? classify_window(next, comma) : m;
+    report_tokens(window, m, plan);
+    if (plan.limit > 0) at_line_start = ends_in_line_feed(window, m, plan.limit);
+    if (!plan.goes_on) return stop_at(first, window + plan.limit, window + window_size, last, pace);
+    if (!room) {
+      pace = first_lane_pace;
+      return {next, next};
+    }
     window = next;
     m = next_masks;
   }
-  return window;
 }
 
 #else
 
 const bool structural_lane_supported = false;
 
-char* take_structural_lane(char* first, const char*, const byte_class_table&, bool&) {
-  return first;
+lane_stop take_structural_lane(char* first, const char*, const byte_class_table&, bool&, lane_pace&) {
+  return {first, first};
 }
 
 #endif

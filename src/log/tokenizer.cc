@@ -181,13 +181,19 @@ int scan_log_with(FILE* input, const byte_class_table& classes) {
   const token_automaton& automaton = token_automaton_table;
   log_reader r = open_reader(input);
   const bool structural_lane = use_structural_lane && structural_lane_supported;
+  lane_pace pace = first_lane_pace;
+  char* lane_resume = r.buffer;
   bool at_line_start = true;
   // The automaton's progress through the current token; kept across a refill, so no byte is read twice.
   std::uint8_t state = STATE_START;
   std::size_t matched = 0;
   for (;;) {
     if (matched == 0) {
-      if (structural_lane) r.token = take_structural_lane(r.token, r.end, classes, at_line_start);
+      if (structural_lane && r.token >= lane_resume) {
+        const lane_stop stop = take_structural_lane(r.token, r.end, classes, at_line_start, pace);
+        r.token = stop.token;
+        lane_resume = stop.resume;
+      }
       if (take_fast_lanes(r, classes)) at_line_start = false;
     }
     const auto* p = reinterpret_cast<const unsigned char*>(r.token) + matched;
@@ -202,6 +208,7 @@ int scan_log_with(FILE* input, const byte_class_table& classes) {
     if (p == end && !r.at_eof) {  // the token may go on in the next block
       if (hands_no_text(automaton.outcome[state].rule)) forget_all_but_last_byte(r, matched);
       refill(r);
+      lane_resume = r.buffer;  // the bytes have moved
       continue;
     }
     if (matched == 0) break;  // the input is exhausted
