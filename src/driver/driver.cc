@@ -73,7 +73,8 @@ int open_log(FILE** log, const char* name) {
   return 0;
 }
 
-// The -o files are emptied only now that every log is known, so that no file opened as a log is emptied.
+// The -o files are emptied only once the options are done (or have ended the run), when every log is known,
+// so that no file opened as a log is emptied.
 void empty_outputs() {
   if (!empty_output_files(output_stream)) refuse_output(output_name);
 }
@@ -163,6 +164,20 @@ int act_on_option(int option, const char* argument, const char* program_name) {
   return 0;
 }
 
+namespace {
+
+// Every option in command-line order, until one ends the run. Returns 0 or that option's return code.
+int act_on_options(int argc, char** argv) {
+  int option;
+  int index;
+  while ((option = getopt_long(argc, argv, short_options, long_options, &index)) != -1) {
+    if (const int stop = act_on_option(option, optarg, argv[0]); stop != 0) return stop;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int run_driver(int argc, char** argv) {
   // Past a file-size limit a write fails and is reported like any other, instead of killing the run.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -175,15 +190,9 @@ int run_driver(int argc, char** argv) {
   dot_log = nullptr;
   comma_log = nullptr;
 
-  int option;
-  int index;
-  while ((option = getopt_long(argc, argv, short_options, long_options, &index)) != -1) {
-    if (const int stop = act_on_option(option, optarg, argv[0]); stop != 0) {
-      empty_outputs();
-      return stop;
-    }
-  }
+  const int stop = act_on_options(argc, argv);
   empty_outputs();
+  if (stop != 0) return stop;
   if (optind < argc) {
     std::printf("non-option ARGV-elements: ");
     while (optind < argc) std::printf("%s ", argv[optind++]);

@@ -1,7 +1,9 @@
 #include "log/tokenizer.h"
 
 #include <cstdio>
+#include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +20,17 @@ namespace {
 // Every case runs once per block size: tokens straddling a refill and look-ahead that backs off over a block
 // boundary must give the same events as a whole-block read.
 constexpr std::size_t block_sizes[] = {default_read_block_size, 1, 2, 3, 7, 4096};
+
+// Runs body once for each path of the tokenizer and each of the block sizes, both named in the trace.
+void on_each_path_and_block(std::span<const std::size_t> sizes,
+                            const std::function<void(scan_path, std::size_t)>& body) {
+  for (scan_path path : scan_paths) {
+    for (std::size_t block_size : sizes) {
+      SCOPED_TRACE(shown_path(path) + ", block size " + std::to_string(block_size));
+      body(path, block_size);
+    }
+  }
+}
 
 // A row of a case table: the input, the variants it holds for, and the events expected from it.
 enum case_variants { both, dot_only, comma_only };
@@ -71,13 +84,9 @@ void expect_events(std::initializer_list<tokenizer_case> cases) {
         continue;
       }
       SCOPED_TRACE(variant == &dot_tokenizer ? "dot variant" : "comma variant");
-      for (scan_path path : scan_paths) {
-        SCOPED_TRACE(shown_path(path));
-        for (std::size_t block_size : block_sizes) {
-          SCOPED_TRACE("block size " + std::to_string(block_size));
-          EXPECT_EQ(c.events, record_scan(*variant, c.input, block_size, path));
-        }
-      }
+      on_each_path_and_block(block_sizes, [&](scan_path path, std::size_t block_size) {
+        EXPECT_EQ(c.events, record_scan(*variant, c.input, block_size, path));
+      });
       expect_events_at_window_offsets(*variant, c);
     }
   }
@@ -292,13 +301,10 @@ TEST(Tokenizer, RealisticLogAtEveryBlockSize) {
   }
   ASSERT_NE(std::string::npos, comma_events.find("value(3345,1234)"));
   ASSERT_NE(std::string::npos, comma_events.find("value(21/03/2011,12:34:56.789)"));
-  for (scan_path path : scan_paths) {
-    for (std::size_t block_size : block_sizes) {
-      SCOPED_TRACE(shown_path(path) + ", block size " + std::to_string(block_size));
-      EXPECT_EQ(dot_events, record_scan(dot_tokenizer, dot_log, block_size, path));
-      EXPECT_EQ(comma_events, record_scan(comma_tokenizer, comma_log, block_size, path));
-    }
-  }
+  on_each_path_and_block(block_sizes, [&](scan_path path, std::size_t block_size) {
+    EXPECT_EQ(dot_events, record_scan(dot_tokenizer, dot_log, block_size, path));
+    EXPECT_EQ(comma_events, record_scan(comma_tokenizer, comma_log, block_size, path));
+  });
 }
 
 TEST(Tokenizer, TokensOfSeveralMegabytes) {
@@ -306,15 +312,13 @@ TEST(Tokenizer, TokensOfSeveralMegabytes) {
   const std::string number = "-" + std::string(std::size_t{5} << 20, '7');
   const std::string input = name + ";" + number + "\nab;1\n";
   const std::string expected = "name(" + name + ") sep value(" + number + ") eol name(ab) sep value(1) eol";
-  for (scan_path path : scan_paths) {
-    for (std::size_t block_size : {default_read_block_size, std::size_t{4096}}) {
-      SCOPED_TRACE(shown_path(path) + ", block size " + std::to_string(block_size));
-      const std::string events = record_scan(dot_tokenizer, input, block_size, path);
-      EXPECT_EQ(expected.size(), events.size());
-      EXPECT_TRUE(events == expected) << "events begin with " << events.substr(0, 40) << " and end with "
-                                      << events.substr(events.size() < 40 ? 0 : events.size() - 40);
-    }
-  }
+  constexpr std::size_t large_blocks[] = {default_read_block_size, 4096};
+  on_each_path_and_block(large_blocks, [&](scan_path path, std::size_t block_size) {
+    const std::string events = record_scan(dot_tokenizer, input, block_size, path);
+    EXPECT_EQ(expected.size(), events.size());
+    EXPECT_TRUE(events == expected) << "events begin with " << events.substr(0, 40) << " and end with "
+                                    << events.substr(events.size() < 40 ? 0 : events.size() - 40);
+  });
 }
 
 // An operation gets its text in place in the read buffer and may rewrite it, as the comma variant's on_value
@@ -343,19 +347,16 @@ const log_events rewriting_events = {
 TEST(Tokenizer, TextsAreHandedOverInPlace) {
   const std::string input = "ab;1,5;cd\n2,5e1 x\n";
   const std::string expected = "name(ab) sep value(1,5) sep name(cd) eol value(2,5e1) sep name(x) eol";
-  for (scan_path path : scan_paths) {
-    for (std::size_t block_size : block_sizes) {
-      SCOPED_TRACE(shown_path(path) + ", block size " + std::to_string(block_size));
-      text_addresses.clear();
-      EXPECT_EQ(expected, record_scan(comma_tokenizer, input, block_size, path, rewriting_events));
-      ASSERT_EQ(5u, text_addresses.size());
-      if (block_size == default_read_block_size) {  // all in one block: the texts lie where the tokens stand
-        for (std::size_t i = 0; std::size_t offset : {0u, 3u, 7u, 10u, 16u}) {
-          EXPECT_EQ(text_addresses[0] + offset, text_addresses[i++]);
-        }
+  on_each_path_and_block(block_sizes, [&](scan_path path, std::size_t block_size) {
+    text_addresses.clear();
+    EXPECT_EQ(expected, record_scan(comma_tokenizer, input, block_size, path, rewriting_events));
+    ASSERT_EQ(5u, text_addresses.size());
+    if (block_size == default_read_block_size) {  // all in one block: the texts lie where the tokens stand
+      for (std::size_t i = 0; std::size_t offset : {0u, 3u, 7u, 10u, 16u}) {
+        EXPECT_EQ(text_addresses[0] + offset, text_addresses[i++]);
       }
     }
-  }
+  });
 }
 
 // current_events is read afresh for every event; with null_events bound only the echo remains.
@@ -368,17 +369,14 @@ int end_line_and_unbind() {
 const log_events unbinding_events = {record_name, record_value, record_separator, end_line_and_unbind};
 
 TEST(Tokenizer, EventTableIsReadForEveryEvent) {
-  for (scan_path path : scan_paths) {
-    for (std::size_t block_size : block_sizes) {
-      SCOPED_TRACE(shown_path(path) + ", block size " + std::to_string(block_size));
-      EXPECT_EQ("name(a) sep value(1) eol echo(+)",
-                record_scan(dot_tokenizer, "a;1\nb;+2\n", block_size, path, unbinding_events));
-      EXPECT_EQ("value(1) sep value(2) eol", record_scan(dot_tokenizer, "1;2\n" + repeated("3;4\n", 40),
-                                                         block_size, path, unbinding_events));
-      EXPECT_EQ("echo(+) echo(\\x80)",
-                record_scan(comma_tokenizer, "a;+1\n\x80", block_size, path, null_events));
-    }
-  }
+  on_each_path_and_block(block_sizes, [&](scan_path path, std::size_t block_size) {
+    EXPECT_EQ("name(a) sep value(1) eol echo(+)",
+              record_scan(dot_tokenizer, "a;1\nb;+2\n", block_size, path, unbinding_events));
+    EXPECT_EQ("value(1) sep value(2) eol", record_scan(dot_tokenizer, "1;2\n" + repeated("3;4\n", 40),
+                                                       block_size, path, unbinding_events));
+    EXPECT_EQ("echo(+) echo(\\x80)",
+              record_scan(comma_tokenizer, "a;+1\n\x80", block_size, path, null_events));
+  });
 }
 
 TEST(TokenizerDeathTest, ReadFailureExitsWithStatusTwo) {
