@@ -91,10 +91,8 @@ run_output convert(const fuzz_log& log, std::size_t block_size) {
   if (output_stream == nullptr || input == nullptr) std::abort();
   read_block_size = block_size;
 
-  write_document_start(output_stream);
   run_events = log.comma ? &comma_events : &dot_events;
-  run_log(input, checked_events, variant_of(log));
-  write_document_end(output_stream);
+  convert_log(input, checked_events, variant_of(log));
 
   std::fclose(output_stream);
   std::fflush(stdout);

@@ -2,14 +2,13 @@
 
 #include <getopt.h>
 
-#include <csignal>
-#include <cstring>
-
 #include "driver/open_files.h"
 #include "kml/kml_writer.h"
 #include "kml/track_builder.h"
 #include "log/log_events.h"
 #include "log/tokenizer.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
 #include "samples/sample_assembly.h"
 #include "samples/sample_intervals.h"
 
@@ -42,41 +41,55 @@ constexpr option long_options[] = {
     {"help", no_argument, nullptr, 'h'},           {nullptr, 0, nullptr, 0},
 };
 
-// The -o file could not be opened, or may not be written: the KML goes to standard output.
-void refuse_output(const char* name) {
-  std::printf("Can't open file '%s' for writing, ignored\n", name);
+// The -o file in force, or nullptr while the KML goes to standard output.
+FILE* current_output() {
+  return output_stream != stdout ? output_stream : nullptr;
+}
+
+void write_through_standard_output() {
   output_stream = stdout;
   output_name = nullptr;
 }
 
+// The -o file could not be opened, or may not be written: the KML goes to standard output.
+void refuse_output(const char* name) {
+  print_message("Can't open file '%s' for writing, ignored\n", name);
+  write_through_standard_output();
+}
+
 void open_output(const char* name) {
-  FILE* file = open_output_file(name);
-  if (file == nullptr) return refuse_output(name);
-  output_stream = file;
-  output_name = file != stdout ? name : nullptr;
+  const opened_output opened = open_output_file(name);
+  switch (opened.verdict) {
+    case OUTPUT_OPENED:
+      output_stream = opened.file;
+      output_name = name;
+      break;
+    case OUTPUT_REFUSED:
+      refuse_output(name);
+      break;
+    case OUTPUT_IS_STANDARD_OUTPUT:
+      write_through_standard_output();
+      break;
+  }
 }
 
 int open_log(FILE** log, const char* name) {
-  *log = open_log_file(name);
-  if (*log == nullptr) {
-    std::printf("Can't read file-log '%s'\n", name);
-    return RUN_LOG_UNREADABLE;
+  const opened_log opened = open_log_file(name, current_output());
+  *log = opened.file;
+  switch (opened.verdict) {
+    case LOG_OPENED:
+      break;
+    case LOG_OPENED_REFUSES_OUTPUT:
+      refuse_output(output_name);
+      break;
+    case LOG_UNREADABLE:
+      print_message("Can't read file-log '%s'\n", name);
+      return RUN_LOG_UNREADABLE;
+    case LOG_IS_STANDARD_OUTPUT:
+      std::fprintf(stderr, "Can't read file-log '%s': it is standard output\n", name);
+      return RUN_LOG_UNREADABLE;
   }
-  // Read while standard output writes to it, a log would grow by the messages its own reading prints, without
-  // end, or (a pipe) never end at all. What is still buffered for standard output must not reach it either.
-  if (is_file_or_pipe(*log) && same_file(*log, stdout)) {
-    std::fprintf(stderr, "Can't read file-log '%s': it is standard output\n", name);
-    discard_standard_output();
-    return RUN_LOG_UNREADABLE;
-  }
-  if (output_stream != stdout && same_file(*log, output_stream)) refuse_output(output_name);
   return 0;
-}
-
-// The -o files are emptied only once the options are done (or have ended the run), when every log is known,
-// so that no file opened as a log is emptied.
-void empty_outputs() {
-  if (!empty_output_files(output_stream)) refuse_output(output_name);
 }
 
 // A KML that could not be written in full is a failed run, not a success.
@@ -98,25 +111,28 @@ int finish_output() {
 
 void run_log(FILE* log, const log_events& events, const tokenizer& variant) {
   current_events = &events;
-  accepted_count = 0;
-  current_column = 0;
-  line_has_value = false;
-  std::memset(sample_ring, 0, sizeof sample_ring);
+  begin_sample_run();
+  reset_track();
   variant.scan_log(log);
   std::fclose(log);
 }
 
+void convert_log(FILE* log, const log_events& events, const tokenizer& variant) {
+  write_document_start(output_stream);
+  run_log(log, events, variant);
+  write_document_end(output_stream);
+}
+
 void print_usage(const char* name) {
-  std::printf("U: %s OPTIONS\n", name);
-  std::fputs(
+  print_message("U: %s OPTIONS\n", name);
+  put_message(
       "OPTIONS:\n"
       "-n|--samples beg1-end1,beg2-end2[,...] (select this samples only)\n"
       "-t|--trek|--smlog log-file-name        (eng. locale decimal DOT)\n"
       "-r|--trek-ru|--smlog-ru log-file-name  (rus. locale decimal COMMA)\n"
       "-o|--kml kml-file-name\n"
       "-h|--help\n"
-      "\n",
-      stdout);
+      "\n");
 }
 
 int act_on_option(int option, const char* argument, const char* program_name) {
@@ -128,37 +144,37 @@ int act_on_option(int option, const char* argument, const char* program_name) {
       print_usage(program_name);
       break;
     case 'n':
-      std::printf("option --samples(%c) with value \u2018%s\u2019\n", option, shown);
+      print_message("option --samples(%c) with value \u2018%s\u2019\n", option, shown);
       if (argument != nullptr) {
         parse_sample_intervals(argument);
       } else {
-        std::printf("--samples req. arg: beg1-end1,beg2-end2,...\n");
+        print_message("--samples req. arg: beg1-end1,beg2-end2,...\n");
       }
       break;
     case 'o':
-      std::printf("option --kml(%c) with value \u2018%s\u2019\n", option, shown);
+      print_message("option --kml(%c) with value \u2018%s\u2019\n", option, shown);
       if (argument != nullptr) {
         open_output(argument);
       } else {
-        std::printf("--kml req. arg: filename\n");
+        print_message("--kml req. arg: filename\n");
       }
       break;
     case 'r':
-      std::printf("option --smlog-ru|trek-ru(%c) with value \u2018%s\u2019\n", option, shown);
+      print_message("option --smlog-ru|trek-ru(%c) with value \u2018%s\u2019\n", option, shown);
       if (argument == nullptr) {
-        std::printf("--smlog-ru|trek-ru req. arg: filename\n");
+        print_message("--smlog-ru|trek-ru req. arg: filename\n");
         return RUN_TOO_FEW_ARGUMENTS;
       }
       return open_log(&comma_log, argument);
     case 't':
-      std::printf("option --smlog|trek(%c) with value \u2018%s\u2019\n", option, shown);
+      print_message("option --smlog|trek(%c) with value \u2018%s\u2019\n", option, shown);
       if (argument == nullptr) {
-        std::printf("--smlog|trek req. arg: filename\n");
+        print_message("--smlog|trek req. arg: filename\n");
         return RUN_TOO_FEW_ARGUMENTS;
       }
       return open_log(&dot_log, argument);
     default:
-      std::printf("?? getopt returned character code 0%o ??\n", static_cast<unsigned>(option));
+      print_message("?? getopt returned character code 0%o ??\n", static_cast<unsigned>(option));
       break;
   }
   return 0;
@@ -179,36 +195,30 @@ int act_on_options(int argc, char** argv) {
 }  // namespace
 
 int run_driver(int argc, char** argv) {
-  // Past a file-size limit a write fails and is reported like any other, instead of killing the run.
-  std::signal(SIGXFSZ, SIG_IGN);
+  prepare_process();
   if (argc <= 4) {
     print_usage(argv[0]);
     return RUN_TOO_FEW_ARGUMENTS;
   }
-  output_stream = stdout;
-  output_name = nullptr;
-  dot_log = nullptr;
-  comma_log = nullptr;
+  reset_driver();
 
+  begin_options();
   const int stop = act_on_options(argc, argv);
-  empty_outputs();
+  if (finish_options(current_output()) == CURRENT_OUTPUT_STALE) refuse_output(output_name);
   if (stop != 0) return stop;
   if (optind < argc) {
-    std::printf("non-option ARGV-elements: ");
-    while (optind < argc) std::printf("%s ", argv[optind++]);
-    std::printf("\n");
+    print_message("non-option ARGV-elements: ");
+    while (optind < argc) print_message("%s ", argv[optind++]);
+    print_message("\n");
   }
 
-  const bool have_log = dot_log != nullptr || comma_log != nullptr;
   if (output_stream != stdout) std::setvbuf(output_stream, output_buffer, _IOFBF, sizeof output_buffer);
-  if (have_log) write_document_start(output_stream);
   if (dot_log != nullptr) {
-    run_log(dot_log, dot_events, dot_tokenizer);
+    convert_log(dot_log, dot_events, dot_tokenizer);
   } else if (comma_log != nullptr) {
-    run_log(comma_log, comma_events, comma_tokenizer);
+    convert_log(comma_log, comma_events, comma_tokenizer);
   } else {
-    std::printf("Err. no input file\n");
+    print_message("Err. no input file\n");
   }
-  if (have_log) write_document_end(output_stream);
   return finish_output();
 }

@@ -18,9 +18,12 @@ void reset_driver();
 struct log_events;
 struct tokenizer;
 
-// One run of a log: binds the events, starts the counters and both sample slots afresh, reads the log to
-// its end with the tokenizer, and closes it. The column binding and the sample list stay as they are.
+// One run of a log: binds the events, starts the samples and the track afresh, reads the log to its end with
+// the tokenizer, and closes it. The column binding and the sample list stay as they are.
 void run_log(FILE* log, const log_events& events, const tokenizer& variant);
+
+// The whole KML document of one log on output_stream: its start, run_log, its end.
+void convert_log(FILE* log, const log_events& events, const tokenizer& variant);
 
 void print_usage(const char* name);
 

@@ -1,101 +1,96 @@
 #include "driver/open_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <set>
 #include <vector>
 
-std::vector<FILE*> logs_opened;
-std::vector<FILE*> outputs_opened;
+#include "platform/messages.h"
+#include "platform/platform.h"
+
+std::uint64_t identity_lookups = 0;
 
 namespace {
 
-bool identify(FILE* file, struct stat& into) {
-  return fstat(fileno(file), &into) == 0;
+struct output_file {
+  FILE* file;
+  file_facts facts;
+};
+
+// Every log opened, replaced ones included, and every -o file.
+std::set<file_identity> log_identities;
+std::vector<output_file> outputs_opened;
+
+file_facts look_up(FILE* stream) {
+  ++identity_lookups;
+  return facts_of(stream);
 }
 
-bool same_identity(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+bool opened_as_log(const file_facts& file) {
+  return file.identified && log_identities.contains(file.identity);
 }
 
-bool opened_as_log(const struct stat& file) {
-  struct stat log;
-  for (FILE* opened : logs_opened) {
-    if (identify(opened, log) && same_identity(log, file)) return true;
-  }
-  return false;
-}
-
-// A closed standard stream must stay closed: a file that took its descriptor would receive the messages
-// meant for that stream.
-int open_above_standard_descriptors(const char* name, int flags) {
-  const int fd = open(name, flags | O_CLOEXEC, 0666);
-  if (fd < 0 || fd > STDERR_FILENO) return fd;
-  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-  close(fd);
-  return moved;
-}
-
-FILE* open_stream(const char* name, int flags, const char* mode) {
-  const int fd = open_above_standard_descriptors(name, flags);
-  if (fd < 0) return nullptr;
-  FILE* stream = fdopen(fd, mode);
-  if (stream == nullptr) close(fd);
-  return stream;
+bool same_file(const file_facts& a, const file_facts& b) {
+  return a.identified && b.identified && a.identity == b.identity;
 }
 
 }  // namespace
 
-FILE* open_log_file(const char* name) {
-  FILE* log = open_stream(name, O_RDONLY, "r");
-  if (log != nullptr) logs_opened.push_back(log);
-  return log;
+void begin_options() {
+  if (look_up(stdout).kind == FILE_KIND_REGULAR) hold_messages();
 }
 
-FILE* open_output_file(const char* name) {
-  // Not truncated at open: a log option later on the command line may name this very file.
-  FILE* file = open_stream(name, O_WRONLY | O_CREAT, "wb");
-  if (file == nullptr) return nullptr;
-  struct stat opened;
-  const bool is_a_log = identify(file, opened) && opened_as_log(opened);
-  if (is_a_log || same_file(file, stdout)) {
+opened_log open_log_file(const char* name, FILE* current_output) {
+  FILE* log = open_for_reading(name);
+  if (log == nullptr) return {LOG_UNREADABLE, nullptr};
+  const file_facts facts = look_up(log);
+  // A regular file that the system cannot identify could not be told from the -o files and standard output.
+  if (!facts.identified && facts.kind == FILE_KIND_REGULAR) {
+    std::fclose(log);
+    return {LOG_UNREADABLE, nullptr};
+  }
+  if (facts.identified) log_identities.insert(facts.identity);
+  // Read while standard output writes to it, a log would grow by the messages its own reading prints,
+  // without end, or (a pipe) never end at all. What is held or buffered for standard output must not reach
+  // it either.
+  if ((facts.kind == FILE_KIND_REGULAR || facts.kind == FILE_KIND_PIPE) &&
+      same_file(facts, look_up(stdout))) {
+    drop_messages();
+    close_standard_output();
+    return {LOG_IS_STANDARD_OUTPUT, nullptr};
+  }
+  if (current_output != nullptr && same_file(look_up(current_output), facts)) {
+    return {LOG_OPENED_REFUSES_OUTPUT, log};
+  }
+  return {LOG_OPENED, log};
+}
+
+opened_output open_output_file(const char* name) {
+  // Not emptied at open: a log option later on the command line may name this very file.
+  FILE* file = open_for_writing(name);
+  if (file == nullptr) return {OUTPUT_REFUSED, nullptr};
+  const file_facts facts = look_up(file);
+  // A file that cannot be identified might be a log, and could not be told from one when emptied.
+  const bool may_not_write = !facts.identified || opened_as_log(facts);
+  if (may_not_write || same_file(facts, look_up(stdout))) {
     std::fclose(file);
-    return is_a_log ? nullptr : stdout;
+    return {may_not_write ? OUTPUT_REFUSED : OUTPUT_IS_STANDARD_OUTPUT, nullptr};
   }
-  outputs_opened.push_back(file);
-  return file;
+  outputs_opened.push_back({file, facts});
+  return {OUTPUT_OPENED, file};
 }
 
-bool empty_output_files(FILE* current) {
-  bool current_emptied = true;
-  struct stat output;
-  for (FILE* file : outputs_opened) {
+options_end finish_options(FILE* current_output) {
+  options_end end = OUTPUTS_READY;
+  for (const output_file& output : outputs_opened) {
     // A device or a FIFO is written as it is; a file read as the log is never touched.
-    if (!identify(file, output) || !S_ISREG(output.st_mode) || opened_as_log(output)) continue;
-    if (ftruncate(fileno(file), 0) != 0 && file == current) current_emptied = false;
+    if (output.facts.kind != FILE_KIND_REGULAR || opened_as_log(output.facts)) continue;
+    if (!empty_file(output.file) && output.file == current_output) end = CURRENT_OUTPUT_STALE;
   }
-  return current_emptied;
-}
-
-bool same_file(FILE* a, FILE* b) {
-  struct stat first, second;
-  return identify(a, first) && identify(b, second) && same_identity(first, second);
-}
-
-bool is_file_or_pipe(FILE* file) {
-  struct stat s;
-  return identify(file, s) && (S_ISREG(s.st_mode) || S_ISFIFO(s.st_mode));
-}
-
-void discard_standard_output() {
-  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (null < 0) return;
-  dup2(null, STDOUT_FILENO);
-  close(null);
+  release_messages();
+  return end;
 }
 
 void reset_open_files() {
-  logs_opened.clear();
+  log_identities.clear();
   outputs_opened.clear();
+  identity_lookups = 0;
 }

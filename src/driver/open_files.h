@@ -1,37 +1,60 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
-#include <vector>
 
-// The files a run opens, and what keeps a file that is read as the log from ever being written: a log is
-// never emptied nor written, whatever order the options come in or whatever path names it. None of these
-// files takes descriptor 0, 1 or 2: a standard stream closed at start stays closed, so no message can land
-// in a log or the KML, and /dev/stdin or /dev/stdout name nothing then.
+// The files a run opens, and the rule that keeps a file read as the log from ever being written: a log is
+// never emptied nor written, whatever order the options come in, whatever names or links point at it, and
+// wherever standard output goes. Every case is decided here; the driver turns each answer into its message
+// and return code.
 
-extern std::vector<FILE*> logs_opened;     // every log opened, replaced ones included: never written
-extern std::vector<FILE*> outputs_opened;  // every -o file, emptied once the options are done
+// Before the options are read. Where standard output is a regular file, what the options print is held
+// until every log is known: a log option may name that very file.
+void begin_options();
 
-// Opens a log for reading and remembers it for the rest of the run, even once a later log replaces it.
-// Returns nullptr when it cannot be opened.
-FILE* open_log_file(const char* name);
+enum log_verdict : std::uint8_t {
+  LOG_OPENED,                 // read it
+  LOG_OPENED_REFUSES_OUTPUT,  // read it; the current -o file is this log, so the KML goes to standard output
+  LOG_UNREADABLE,             // it cannot be opened
+  LOG_IS_STANDARD_OUTPUT,     // standard output writes to it: never read, and nothing printed reaches it
+};
 
-// Opens an output file for writing, creating it if missing but not emptying it yet. Returns nullptr when it
-// cannot be opened or is a file opened as a log, and stdout when it is the very file standard output
-// writes to (two opens of one file would overwrite each other's bytes).
-FILE* open_output_file(const char* name);
+struct opened_log {
+  log_verdict verdict;
+  FILE* file;  // the log, for LOG_OPENED and LOG_OPENED_REFUSES_OUTPUT
+};
 
-// Empties every output file opened so far that is a regular file and was not opened as a log; called once
-// the options are done, or when they end the run. Returns false if `current` could not be emptied.
-bool empty_output_files(FILE* current);
+// Opens a log and remembers it for the rest of the run, even once a later log replaces it. current_output
+// is the -o file in force, or nullptr while the KML goes to standard output.
+opened_log open_log_file(const char* name, FILE* current_output);
 
-// Both streams are open on one file (same device and inode).
-bool same_file(FILE* a, FILE* b);
+enum output_verdict : std::uint8_t {
+  OUTPUT_OPENED,              // write the KML into it
+  OUTPUT_REFUSED,             // it cannot be opened, or is a log: the KML goes to standard output
+  OUTPUT_IS_STANDARD_OUTPUT,  // the very file standard output writes to: the KML goes through standard
+                              // output, since two opens of one file would overwrite each other's bytes
+};
 
-// A regular file or a pipe: what a run cannot read while it writes to it.
-bool is_file_or_pipe(FILE* file);
+struct opened_output {
+  output_verdict verdict;
+  FILE* file;  // for OUTPUT_OPENED
+};
 
-// Sends standard output, and what is still buffered for it, to /dev/null.
-void discard_standard_output();
+// Opens an -o file for writing, creating it if missing but not emptying it yet.
+opened_output open_output_file(const char* name);
+
+enum options_end : std::uint8_t {
+  OUTPUTS_READY,         // the -o files are empty, the held messages printed
+  CURRENT_OUTPUT_STALE,  // the -o file in force could not be emptied: the KML goes to standard output
+};
+
+// Once the options are done, or have ended the run: empties every -o file that is a regular file and was not
+// opened as a log, and prints what was held.
+options_end finish_options(FILE* current_output);
+
+// Identity lookups made so far: each open asks a fixed number, so a run's cost grows with its files, never
+// with their square.
+extern std::uint64_t identity_lookups;
 
 // Forgets the files opened so far, without closing them.
 void reset_open_files();

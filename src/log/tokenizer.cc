@@ -2,19 +2,18 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-
-#include <unistd.h>
 
 #include "log/digit_run.h"
 #include "log/log_events.h"
 #include "log/structural_lane.h"
 #include "log/terminated_text.h"
 #include "log/token_rules.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -40,14 +39,6 @@ void reset_tokenizer() {
 
 namespace {
 
-[[noreturn]] void fatal(const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  std::vfprintf(stderr, format, arguments);
-  va_end(arguments);
-  std::exit(2);  // exit flushes what was already written
-}
-
 // The unconsumed input is [token, end). One byte more than capacity is allocated, so that a token ending at
 // the end of the buffer can still be followed by its terminating zero.
 struct log_reader {
@@ -64,7 +55,7 @@ log_reader open_reader(FILE* input) {
   const std::size_t capacity = read_block_size;
   char* buffer = static_cast<char*>(std::malloc(capacity + 1));
   if (buffer == nullptr) fatal("telem2kml: no memory for the log buffer (%zu bytes)\n", capacity + 1);
-  return {input, isatty(fileno(input)) != 0, false, buffer, capacity, buffer, buffer};
+  return {input, is_terminal(input), false, buffer, capacity, buffer, buffer};
 }
 
 // A terminal hands over what has been typed line by line; a block read would wait for a whole block.

@@ -12,12 +12,16 @@ std::int32_t max_column;
 std::int32_t current_column;
 bool line_has_value;
 
-void reset_samples() {
+void begin_sample_run() {
   std::memset(sample_ring, 0, sizeof sample_ring);
-  std::memset(column_map, 0, sizeof column_map);
-  max_column = 0;
   current_column = 0;
   line_has_value = false;
+}
+
+void reset_samples() {
+  begin_sample_run();
+  std::memset(column_map, 0, sizeof column_map);
+  max_column = 0;
 }
 
 namespace {

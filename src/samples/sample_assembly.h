@@ -14,6 +14,8 @@ extern std::int32_t max_column;                    // highest position that rece
 extern std::int32_t current_column;                // position of the field being read
 extern bool line_has_value;                        // the current line stored a value into its slot
 
+// Both slots and the column position afresh for a run; the column binding stays as the options left it.
+void begin_sample_run();
 void reset_samples();
 
 int on_column_name(char* text);

@@ -1,9 +1,10 @@
 #include "samples/sample_intervals.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
+#include <new>
 
+#include "platform/messages.h"
 #include "samples/value_conversion.h"
 
 interval_list_t interval_list = {&default_interval, 1};
@@ -12,13 +13,8 @@ namespace {
 
 // A list replaced by a later one is no longer read; freeing it keeps the process free of leaks.
 void replace_interval_list(const sample_interval* intervals, std::int32_t count) {
-  if (interval_list.intervals != &default_interval)
-    std::free(const_cast<sample_interval*>(interval_list.intervals));
+  if (interval_list.intervals != &default_interval) delete[] interval_list.intervals;
   interval_list = {intervals, count};
-}
-
-std::size_t bytes_of(std::int32_t count) {
-  return static_cast<std::size_t>(count) * sizeof(sample_interval);
 }
 
 }  // namespace
@@ -38,7 +34,7 @@ int parse_sample_intervals(const char* text) {
       entry.end = static_cast<std::int32_t>(parse_long(dash + 1));
       if (entry.begin >= 0 && entry.end > 2 && entry.end - entry.begin > 2) ++count;
       if (count == max_intervals) {
-        std::printf("Only %d samples intervals\n", max_intervals);
+        print_message("Only %d samples intervals\n", max_intervals);
         break;
       }
     }
@@ -47,21 +43,22 @@ int parse_sample_intervals(const char* text) {
   }
 
   if (count == 0) {
-    std::printf("Q.samples==0, using %d-%d\n", interval_list.intervals[0].begin,
-                interval_list.intervals[0].end);
+    print_message("Q.samples==0, using %d-%d\n", interval_list.intervals[0].begin,
+                  interval_list.intervals[0].end);
     interval_list.count = 1;
-  } else if (auto* kept = static_cast<sample_interval*>(std::malloc(bytes_of(count))); kept != nullptr) {
-    std::memcpy(kept, accepted, bytes_of(count));
+  } else if (auto* kept = new (std::nothrow) sample_interval[static_cast<std::size_t>(count)];
+             kept != nullptr) {
+    std::copy_n(accepted, count, kept);
     replace_interval_list(kept, count);
   } else {
     replace_interval_list(&default_interval, 1);
-    std::printf("Not alloc samples, using %d-%d\n", default_interval.begin, default_interval.end);
+    print_message("Not alloc samples, using %d-%d\n", default_interval.begin, default_interval.end);
   }
 
-  std::printf("Select samplenumber:\n");
+  print_message("Select samplenumber:\n");
   for (std::int32_t i = 0; i < interval_list.count; ++i) {
-    std::printf("%ld < samplenumber < %ld\n", static_cast<long>(interval_list.intervals[i].begin),
-                static_cast<long>(interval_list.intervals[i].end));
+    print_message("%ld < samplenumber < %ld\n", static_cast<long>(interval_list.intervals[i].begin),
+                  static_cast<long>(interval_list.intervals[i].end));
   }
   return 0;
 }

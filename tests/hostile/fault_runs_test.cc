@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -144,6 +145,7 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
     const char* stdout_file = nullptr;  // a file of run/ taking standard output, opened as the shell's
     const char* redirection = ">";      // ">", ">>" or "<>" would, or "|" a named pipe read to its end
     const char* kml_file = nullptr;     // the file that holds the KML alone, if any
+    long open_files = 0;                // the run's limit of open files, if not 0
   };
   const std::string kml = kml_start + worked_segment + kml_end;
   const auto refused = [](const std::string& name) {
@@ -151,6 +153,8 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
   };
   const std::string echo_log = option_echo("smlog|trek", 't', "f.log");
   const std::string log_is_stdout = "Can't read file-log 'f.log': it is standard output\n";
+  std::string many_ranges = "10-20";  // printed back as some 16 KiB of interval lines
+  for (int i = 1; i < 500; ++i) many_ranges.append(",").append(std::to_string(10 * i)).append("-999999");
   const same_file_case cases[] = {
       {.name = "a replaced log named by -o",
        .args = {"-t", "f.log", "-t", "other.log", "-o", "f.log"},
@@ -182,6 +186,21 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
        .err = log_is_stdout,
        .stdout_file = "f.log",
        .redirection = ">>"},
+      {.name = "standard output appending to the log, after more messages than stdio buffers",
+       .args = {"-n", many_ranges, "-t", "f.log"},
+       .status = 253,
+       .out = "",
+       .err = log_is_stdout,
+       .stdout_file = "f.log",
+       .redirection = ">>"},
+      {.name = "standard output appending to the log, with no descriptor to spare",
+       .args = {"-t", "f.log", "-n", "1-9", "-o", "out.kml"},
+       .status = 253,
+       .out = "",
+       .err = log_is_stdout,
+       .stdout_file = "f.log",
+       .redirection = ">>",
+       .open_files = 4},
       {.name = "standard output writing over the log",
        .args = {"-n", "0-9", "-t", "f.log"},
        .status = 253,
@@ -228,7 +247,8 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
     const run_result result =
         run_telem2kml(folder, c.args,
                       {.stdout_path = c.stdout_file != nullptr ? stdout_path.c_str() : nullptr,
-                       .stdout_opening = c.redirection});
+                       .stdout_opening = c.redirection,
+                       .open_files = c.open_files});
     EXPECT_EQ(c.status, result.status);
     EXPECT_EQ(c.err, result.err);
     const bool stdout_is_log = c.stdout_file != nullptr && std::string_view(c.stdout_file) == "f.log";
@@ -244,6 +264,28 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
     }
     EXPECT_EQ(files, folder.run_files());
   }
+}
+
+// An -o file that cannot be emptied is refused, so that the KML never lands over older bytes with success.
+TEST(FaultRuns, OutputThatCannotBeEmptied) {
+  // A memory file sealed against shrinking: truncating it fails, whatever name reaches it.
+  const int sealed = memfd_create("stale", MFD_ALLOW_SEALING | MFD_CLOEXEC);
+  if (sealed < 0) GTEST_SKIP() << "no memfd_create to make a file that cannot be emptied";
+  const std::string stale = "older bytes of another run\n";
+  ASSERT_EQ(static_cast<ssize_t>(stale.size()), write(sealed, stale.data(), stale.size()));
+  ASSERT_EQ(0, fcntl(sealed, F_ADD_SEALS, F_SEAL_SHRINK));
+  const std::string name = "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(sealed);
+  scratch_folder folder;
+  write_file(folder.in_run("input.log"), worked_log);
+  const run_result result = run_telem2kml(folder, {"-t", "input.log", "-o", name});
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("", result.err);
+  EXPECT_EQ(option_echo("smlog|trek", 't', "input.log") + option_echo("kml", 'o', name) +
+                "Can't open file '" + name + "' for writing, ignored\n" + kml_start + worked_segment +
+                kml_end,
+            result.out);
+  EXPECT_EQ(stale, read_file(name));
+  close(sealed);
 }
 
 #if defined(__has_feature)

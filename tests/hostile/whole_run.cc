@@ -49,6 +49,8 @@ run_result spawn(const char* binary, const std::vector<std::string>& args, const
     const rlimit file_size = {static_cast<rlim_t>(setup.file_size_bytes),
                               static_cast<rlim_t>(setup.file_size_bytes)};
     if (setup.file_size_bytes != 0 && setrlimit(RLIMIT_FSIZE, &file_size) != 0) _exit(126);
+    const rlimit open_files = {static_cast<rlim_t>(setup.open_files), static_cast<rlim_t>(setup.open_files)};
+    if (setup.open_files != 0 && setrlimit(RLIMIT_NOFILE, &open_files) != 0) _exit(126);
     alarm(run_time_limit_seconds);  // kept across exec: a run that hangs fails instead of stalling the suite
     if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
     execv(binary, argv.data());

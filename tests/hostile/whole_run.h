@@ -36,6 +36,7 @@ struct run_setup {
   bool stderr_closed = false;
   long address_space_bytes = 0;  // RLIMIT_AS of the run, if not 0
   long file_size_bytes = 0;      // RLIMIT_FSIZE of the run, if not 0
+  long open_files = 0;           // RLIMIT_NOFILE of the run, if not 0
 };
 
 // Runs telem2kml (as "telem2kml") with args in the folder's run/.

@@ -8,6 +8,7 @@
 #include "kml/kml_writer.h"
 #include "kml/track_builder.h"
 #include "log/tokenizer.h"
+#include "platform/messages.h"
 #include "samples/sample_assembly.h"
 #include "samples/sample_intervals.h"
 
@@ -18,6 +19,7 @@ void reset_run_state() {
   reset_intervals();
   reset_track();
   reset_kml_writer();
+  reset_messages();
 }
 
 std::string capture_stdout(const std::function<void()>& body) {

@@ -3,10 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "run_state.h"
+
+namespace {
+
+bool fail_next_nothrow_array = false;
+
+}  // namespace
+
+// The sample list is the only array allocated without exceptions; a test can make its allocation fail once.
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  if (fail_next_nothrow_array) {
+    fail_next_nothrow_array = false;
+    return nullptr;
+  }
+  try {
+    return ::operator new[](size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 namespace {
 
@@ -96,6 +116,16 @@ TEST_F(SampleIntervals, ListIsParsedPrintedAndSelects) {
     for (std::int32_t s : c.not_selected) EXPECT_FALSE(sample_selected(s)) << s;
     EXPECT_FALSE(sample_selected(0));
   }
+}
+
+// Without memory for the new list, the default interval is in force, not the list before it.
+TEST_F(SampleIntervals, ListWithoutMemoryFallsBackToTheDefault) {
+  capture_stdout([] { parse_sample_intervals("10-20"); });
+  fail_next_nothrow_array = true;
+  EXPECT_EQ(capture_stdout([] { parse_sample_intervals("30-40"); }),
+            "Not alloc samples, using 0-1000000000\nSelect samplenumber:\n0 < samplenumber < 1000000000\n");
+  EXPECT_FALSE(fail_next_nothrow_array);
+  for (std::int32_t s : {1, 15, 35, 999999999}) EXPECT_TRUE(sample_selected(s)) << s;
 }
 
 TEST_F(SampleIntervals, DefaultSelectsPositiveNumbersBelowOneThousandMillion) {

@@ -137,11 +137,7 @@ conversion convert(std::string log, scan_path path) {
   FILE* input = log.empty() ? std::fopen("/dev/null", "r") : fmemopen(log.data(), log.size(), "r");
   if (output_stream == nullptr || input == nullptr) std::abort();
   conversion result;
-  result.printed = capture_stdout([&] {
-    write_document_start(output_stream);
-    run_log(input, dot_events, dot_tokenizer);
-    write_document_end(output_stream);
-  });
+  result.printed = capture_stdout([&] { convert_log(input, dot_events, dot_tokenizer); });
   std::fclose(output_stream);
   result.kml.assign(kml, size);
   std::free(kml);
