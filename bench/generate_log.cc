@@ -13,6 +13,8 @@
 #include <numbers>
 #include <string>
 
+#include "splitmix64.h"
+
 namespace {
 
 struct options {
@@ -72,17 +74,10 @@ constexpr const char* column_names[] = {"samplenumber",
                                         "out_ppm_curwidth[5]",
                                         "controlbyte"};
 
-// splitmix64: fully specified, so the log does not depend on the standard library's distributions.
 struct random_source {
-  std::uint64_t state;
-  std::uint64_t next() {
-    std::uint64_t z = (state += 0x9e3779b97f4a7c15);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
-    return z ^ (z >> 31);
-  }
+  splitmix64 bits;
   double uniform(double low, double high) {
-    return low + (high - low) * static_cast<double>(next() >> 11) * 0x1.0p-53;
+    return low + (high - low) * static_cast<double>(bits.next() >> 11) * 0x1.0p-53;
   }
 };
 
@@ -151,7 +146,7 @@ bool parse_options(int argc, char** argv, options& o) {
 int main(int argc, char** argv) {
   options o;
   if (!parse_options(argc, argv, o)) return 2;
-  random_source random{o.seed};
+  random_source random{.bits = {.state = o.seed}};
   const char* line_end = o.crlf ? "\r\n" : "\n";
   std::uint64_t written = 0;
   if (o.header) {
@@ -208,7 +203,7 @@ int main(int argc, char** argv) {
     w.integer(static_cast<std::int64_t>(flight)), w.separator();
     w.integer(70311), w.separator();
     w.real(gps_time, 3), w.separator();
-    w.integer(fixed ? 9 + static_cast<int>(random.next() % 3) : 3), w.separator();
+    w.integer(fixed ? 9 + static_cast<int>(random.bits.next() % 3) : 3), w.separator();
     w.integer(fixed ? 3 : 0), w.separator();
     w.integer(phase < 0.05 ? 1 : phase < 0.9 ? 4 : 6), w.separator();
     w.real(fixed ? base_lat_minutes : 0, 6), w.separator();
@@ -237,7 +232,7 @@ int main(int argc, char** argv) {
     w.real(target_speed > 0 ? 65 + random.uniform(-5, 5) : 0, 2), w.separator();
     for (int i = 0; i < 8; ++i) w.real(1500 + random.uniform(-400, 400) * (i < 4), 1), w.separator();
     for (int i = 0; i < 6; ++i) w.real(1500 + random.uniform(-300, 300), 1), w.separator();
-    w.integer(static_cast<std::int64_t>(random.next() % 256));
+    w.integer(static_cast<std::int64_t>(random.bits.next() % 256));
     const std::size_t length = std::strlen(line_end);
     std::memcpy(w.end, line_end, length);
     w.end += length;

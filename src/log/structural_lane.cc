@@ -1,12 +1,84 @@
 #include "log/structural_lane.h"
 
+#include <array>
+#include <cstddef>
+#include <initializer_list>
+
+namespace {
+
+// A byte range, taken by compares of b - first with last - first, unsigned.
+struct byte_range {
+  char first;
+  char last;
+};
+
+// The bytes the lane's masks are made of, compared with each byte of a window. The comma stands among the
+// separators or among the marks; in the other set a byte already there takes its place.
+struct lane_bytes {
+  std::array<char, 2> separators;
+  std::array<char, 2> line_breaks;
+  std::array<char, 2> marks;
+  std::array<char, 1> minus;
+  byte_range digits;
+  std::array<char, 3> quiet_ends;
+};
+
+constexpr lane_bytes lane_bytes_of(comma_roles comma) {
+  return {
+      .separators = {';', comma.separator},
+      .line_breaks = {'\r', '\n'},
+      .marks = {'.', comma.mark},
+      .minus = {'-'},
+      .digits = {.first = '0', .last = '9'},
+      .quiet_ends = {' ', '\t', '"'},
+  };
+}
+
+// Whether the compares take byte b, as the vector compares below do for 32 bytes at once.
+template <std::size_t n>
+constexpr bool takes(const std::array<char, n>& bytes, unsigned char b) {
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) == b) return true;
+  }
+  return false;
+}
+
+constexpr bool takes(byte_range range, unsigned char b) {
+  return static_cast<unsigned char>(b - range.first) <= static_cast<unsigned char>(range.last - range.first);
+}
+
+// The lane reports what the automaton would only if each mask takes exactly the bytes of its classes.
+template <typename compared_bytes>
+constexpr bool takes_its_classes(const rule_set& rules, const compared_bytes& bytes,
+                                 std::initializer_list<byte_class> classes) {
+  for (std::size_t b = 0; b < rules.classes.size(); ++b) {
+    if (takes(bytes, static_cast<unsigned char>(b)) != in_set(class_set(classes), rules.classes[b])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+constexpr bool lane_follows(const rule_set& rules) {
+  const lane_bytes lane = lane_bytes_of(rules.comma);
+  return takes_its_classes(rules, lane.separators, {CLASS_SEMICOLON, CLASS_COMMA_SEPARATOR}) &&
+         takes_its_classes(rules, lane.line_breaks, {CLASS_BREAK}) &&
+         takes_its_classes(rules, lane.marks, {CLASS_DOT, CLASS_COMMA_MARK}) &&
+         takes_its_classes(rules, lane.minus, {CLASS_MINUS}) &&
+         takes_its_classes(rules, lane.digits, {CLASS_DIGIT}) &&
+         takes_its_classes(rules, lane.quiet_ends, {CLASS_BLANK, CLASS_QUOTE});
+}
+static_assert(lane_follows(dot_rules));
+static_assert(lane_follows(comma_rules));
+
+}  // namespace
+
 #if defined(__x86_64__)
 
 #include <immintrin.h>
 
 #include <algorithm>
 #include <bit>
-#include <cstddef>
 #include <cstdint>
 
 #include "log/log_events.h"
@@ -18,13 +90,6 @@
 namespace {
 
 constexpr int window_size = 64;
-
-// What the comma is in the log's rules. Each is compared with the bytes, and stands in for a byte of its
-// class again where the comma is not of that class.
-struct comma_roles {
-  char separator;  // ',' in a decimal-dot log, else ';'
-  char mark;       // ',' in a decimal-comma log, else '.'
-};
 
 // Bit i of each mask stands for byte i of the window.
 struct window_masks {
@@ -54,40 +119,39 @@ LANE_CODE std::uint64_t mask_of(__m256i low, __m256i high) {
   return std::uint64_t{high_bits} << 32 | low_bits;
 }
 
-LANE_CODE __m256i equal_to(__m256i half, char c) {
-  return _mm256_cmpeq_epi8(half, _mm256_set1_epi8(c));
+template <std::size_t n>
+LANE_CODE __m256i equal_to_any(__m256i half, const std::array<char, n>& bytes) {
+  __m256i found = _mm256_cmpeq_epi8(half, _mm256_set1_epi8(bytes[0]));
+  for (std::size_t i = 1; i < n; ++i) {
+    found = _mm256_or_si256(found, _mm256_cmpeq_epi8(half, _mm256_set1_epi8(bytes[i])));
+  }
+  return found;
 }
 
-LANE_CODE __m256i equal_to_either(__m256i half, char a, char b) {
-  return _mm256_or_si256(equal_to(half, a), equal_to(half, b));
+template <std::size_t n>
+LANE_CODE std::uint64_t bytes_equal_to_any(const window_halves& w, const std::array<char, n>& bytes) {
+  return mask_of(equal_to_any(w.low, bytes), equal_to_any(w.high, bytes));
 }
 
-LANE_CODE std::uint64_t bytes_equal_to_either(const window_halves& w, char a, char b) {
-  return mask_of(equal_to_either(w.low, a, b), equal_to_either(w.high, a, b));
-}
-
-LANE_CODE __m256i quiet_ends_of(__m256i half) {
-  return _mm256_or_si256(equal_to_either(half, ' ', '\t'), equal_to(half, '"'));
-}
-
-// b - '0' wraps around for the bytes below '0', so only a digit gives 0 to 9, which the unsigned minimum
-// with 9 leaves unchanged.
-LANE_CODE __m256i digits_of(__m256i half) {
-  const __m256i offset = _mm256_sub_epi8(half, _mm256_set1_epi8('0'));
-  return _mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(9)), offset);
+// b - first wraps around for the bytes below first, so only a byte of the range gives 0 to last - first,
+// which the unsigned minimum with last - first leaves unchanged.
+LANE_CODE __m256i in_range(__m256i half, byte_range range) {
+  const __m256i offset = _mm256_sub_epi8(half, _mm256_set1_epi8(range.first));
+  const __m256i width = _mm256_set1_epi8(static_cast<char>(range.last - range.first));
+  return _mm256_cmpeq_epi8(_mm256_min_epu8(offset, width), offset);
 }
 
 // Inlined, so that the masks stay in registers rather than coming back through memory.
 LANE_CODE inline __attribute__((always_inline)) window_masks classify_window(const char* p,
-                                                                             comma_roles comma) {
+                                                                             const lane_bytes& bytes) {
   const window_halves w = load_window(p);
   window_masks m = {
-      .separators = bytes_equal_to_either(w, ';', comma.separator),
-      .line_breaks = bytes_equal_to_either(w, '\r', '\n'),
-      .marks = bytes_equal_to_either(w, '.', comma.mark),
-      .minus = mask_of(equal_to(w.low, '-'), equal_to(w.high, '-')),
-      .digits = mask_of(digits_of(w.low), digits_of(w.high)),
-      .quiet_ends = mask_of(quiet_ends_of(w.low), quiet_ends_of(w.high)),
+      .separators = bytes_equal_to_any(w, bytes.separators),
+      .line_breaks = bytes_equal_to_any(w, bytes.line_breaks),
+      .marks = bytes_equal_to_any(w, bytes.marks),
+      .minus = bytes_equal_to_any(w, bytes.minus),
+      .digits = mask_of(in_range(w.low, bytes.digits), in_range(w.high, bytes.digits)),
+      .quiet_ends = bytes_equal_to_any(w, bytes.quiet_ends),
       .numbers = 0,
   };
   m.numbers = m.digits | m.marks | m.minus;
@@ -206,19 +270,19 @@ bool processor_has_lane() {
 
 const bool structural_lane_supported = processor_has_lane();
 
-LANE_CODE lane_stop take_structural_lane(char* first, const char* last, const byte_class_table& classes,
+LANE_CODE lane_stop take_structural_lane(char* first, const char* last, comma_roles comma,
                                          bool& at_line_start, lane_pace& pace) {
-  const comma_roles comma = classes[','] == CLASS_COMMA_MARK ? comma_roles{';', ','} : comma_roles{',', '.'};
+  const lane_bytes bytes = lane_bytes_of(comma);
   char* window = first;
   if (last - window < window_size) return {first, first};
-  window_masks m = classify_window(window, comma);
+  window_masks m = classify_window(window, bytes);
   for (;;) {
     const window_plan plan = plan_window(m);
     char* const next = window + plan.open_run;
     const bool room = last - next >= window_size;
     // The next window is classified before the tokens are reported, so that its compares run while the
     // operations do, and read the bytes before any operation has had them.
-    const window_masks next_masks = plan.goes_on && room ? classify_window(next, comma) : m;
+    const window_masks next_masks = plan.goes_on && room ? classify_window(next, bytes) : m;
     report_tokens(window, m, plan);
     if (plan.limit > 0) at_line_start = ends_in_line_feed(window, m, plan.limit);
     if (!plan.goes_on) return stop_at(first, window + plan.limit, window + window_size, last, pace);
@@ -235,7 +299,7 @@ LANE_CODE lane_stop take_structural_lane(char* first, const char* last, const by
 
 const bool structural_lane_supported = false;
 
-lane_stop take_structural_lane(char* first, const char*, const byte_class_table&, bool&, lane_pace&) {
+lane_stop take_structural_lane(char* first, const char*, comma_roles, bool&, lane_pace&) {
   return {first, first};
 }
 

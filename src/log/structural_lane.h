@@ -28,7 +28,7 @@ struct lane_pace {
 constexpr lane_pace first_lane_pace = {1};
 
 // Takes tokens from [first, last), first being a token's start, for as long as a whole window lies in the
-// range, reporting each through current_events, and sets at_line_start after the last token it took. Call
-// it only where structural_lane_supported holds.
-lane_stop take_structural_lane(char* first, const char* last, const byte_class_table& classes,
-                               bool& at_line_start, lane_pace& pace);
+// range, reporting each through current_events, and sets at_line_start after the last token it took. The
+// comma's roles are those of the log's rule set. Call it only where structural_lane_supported holds.
+lane_stop take_structural_lane(char* first, const char* last, comma_roles comma, bool& at_line_start,
+                               lane_pace& pace);

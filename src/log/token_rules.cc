@@ -4,25 +4,6 @@
 
 namespace {
 
-constexpr byte_class_table make_byte_classes(std::uint8_t comma_class) {
-  byte_class_table classes{};
-  for (auto& c : classes) c = CLASS_OTHER;  // NUL, controls, other punctuation, bytes above 0x7F
-  for (std::size_t c = 'A'; c <= 'Z'; ++c) classes[c] = classes[c + ('a' - 'A')] = CLASS_LETTER;
-  classes['e'] = classes['E'] = CLASS_EXPONENT;
-  for (std::size_t c = '0'; c <= '9'; ++c) classes[c] = CLASS_DIGIT;
-  classes[' '] = classes['\t'] = CLASS_BLANK;
-  classes['\r'] = classes['\n'] = CLASS_BREAK;
-  classes['"'] = CLASS_QUOTE;
-  classes['+'] = CLASS_PLUS;
-  classes['-'] = CLASS_MINUS;
-  classes['.'] = CLASS_DOT;
-  classes['/'] = CLASS_SLASH;
-  classes[':'] = CLASS_COLON;
-  classes[';'] = CLASS_SEMICOLON;
-  classes[','] = comma_class;
-  return classes;
-}
-
 enum state : std::uint8_t {
   S_DEAD = STATE_DEAD,
   S_START = STATE_START,
@@ -160,6 +141,4 @@ static_assert(tokens_without_text_keep_no_bytes(make_automaton()));
 
 }  // namespace
 
-constinit const byte_class_table dot_byte_classes = make_byte_classes(CLASS_COMMA_SEPARATOR);
-constinit const byte_class_table comma_byte_classes = make_byte_classes(CLASS_COMMA_MARK);
 constinit const token_automaton token_automaton_table = make_automaton();

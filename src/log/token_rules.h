@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 // The token rules as one deterministic automaton over byte classes. Both rule sets run on it: they differ
 // only in which class the ',' byte belongs to.
@@ -37,8 +39,57 @@ enum byte_class : std::uint8_t {
 
 using byte_class_table = std::array<std::uint8_t, 256>;
 
-extern const byte_class_table dot_byte_classes;
-extern const byte_class_table comma_byte_classes;
+constexpr byte_class_table make_byte_classes(std::uint8_t comma_class) {
+  byte_class_table classes{};
+  for (auto& c : classes) c = CLASS_OTHER;  // NUL, controls, other punctuation, bytes above 0x7F
+  for (std::size_t c = 'A'; c <= 'Z'; ++c) classes[c] = classes[c + ('a' - 'A')] = CLASS_LETTER;
+  classes['e'] = classes['E'] = CLASS_EXPONENT;
+  for (std::size_t c = '0'; c <= '9'; ++c) classes[c] = CLASS_DIGIT;
+  classes[' '] = classes['\t'] = CLASS_BLANK;
+  classes['\r'] = classes['\n'] = CLASS_BREAK;
+  classes['"'] = CLASS_QUOTE;
+  classes['+'] = CLASS_PLUS;
+  classes['-'] = CLASS_MINUS;
+  classes['.'] = CLASS_DOT;
+  classes['/'] = CLASS_SLASH;
+  classes[':'] = CLASS_COLON;
+  classes[';'] = CLASS_SEMICOLON;
+  classes[','] = comma_class;
+  return classes;
+}
+
+// Where ',' stands in a rule set, for code that compares bytes instead of reading their classes (the
+// structural lane): each role is ',' where the comma plays it, else a byte that always plays it.
+struct comma_roles {
+  char separator;  // ',' in the decimal-dot rules, else ';'
+  char mark;       // ',' in the decimal-comma rules, else '.'
+};
+
+// One rule set: the class of every byte, and the comma's roles, which must agree with the class of ','.
+struct rule_set {
+  byte_class_table classes;
+  comma_roles comma;
+};
+
+inline constexpr rule_set dot_rules = {
+    .classes = make_byte_classes(CLASS_COMMA_SEPARATOR),
+    .comma = {.separator = ',', .mark = '.'},
+};
+inline constexpr rule_set comma_rules = {
+    .classes = make_byte_classes(CLASS_COMMA_MARK),
+    .comma = {.separator = ';', .mark = ','},
+};
+
+// A set of byte classes, one bit per class, so that a byte's class is tested against several at once.
+constexpr std::uint32_t class_set(std::initializer_list<byte_class> classes) {
+  std::uint32_t set = 0;
+  for (byte_class c : classes) set |= std::uint32_t{1} << c;
+  return set;
+}
+
+constexpr bool in_set(std::uint32_t set, std::uint8_t byte_class) {
+  return (set >> byte_class & 1) != 0;
+}
 
 // A run of blanks or line breaks reaches no operation as text: only whether its last byte is LF matters.
 constexpr bool hands_no_text(token_rule rule) {

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 
 #include "log/digit_run.h"
 #include "log/log_events.h"
@@ -101,16 +100,6 @@ void forget_all_but_last_byte(log_reader& r, std::size_t& matched) {
   matched = 1;
 }
 
-constexpr std::uint32_t class_set(std::initializer_list<byte_class> classes) {
-  std::uint32_t set = 0;
-  for (byte_class c : classes) set |= std::uint32_t{1} << c;
-  return set;
-}
-
-constexpr bool in_set(std::uint32_t set, std::uint8_t byte_class) {
-  return (set >> byte_class & 1) != 0;
-}
-
 constexpr std::uint32_t lone_separators = class_set({CLASS_SEMICOLON, CLASS_COMMA_SEPARATOR});
 constexpr std::uint32_t number_starts = class_set({CLASS_DIGIT, CLASS_MINUS, CLASS_DOT});
 constexpr std::uint32_t decimal_marks = class_set({CLASS_DOT, CLASS_COMMA_MARK});
@@ -168,7 +157,8 @@ bool take_fast_lanes(log_reader& r, const byte_class_table& classes) {
   return took;
 }
 
-int scan_log_with(FILE* input, const byte_class_table& classes) {
+int scan_log_with(FILE* input, const rule_set& rules) {
+  const byte_class_table& classes = rules.classes;
   const token_automaton& automaton = token_automaton_table;
   log_reader r = open_reader(input);
   const bool structural_lane = use_structural_lane && structural_lane_supported;
@@ -181,7 +171,7 @@ int scan_log_with(FILE* input, const byte_class_table& classes) {
   for (;;) {
     if (matched == 0) {
       if (structural_lane && r.token >= lane_resume) {
-        const lane_stop stop = take_structural_lane(r.token, r.end, classes, at_line_start, pace);
+        const lane_stop stop = take_structural_lane(r.token, r.end, rules.comma, at_line_start, pace);
         r.token = stop.token;
         lane_resume = stop.resume;
       }
@@ -239,10 +229,10 @@ int scan_log_with(FILE* input, const byte_class_table& classes) {
 }
 
 int scan_dot_log(FILE* input) {
-  return scan_log_with(input, dot_byte_classes);
+  return scan_log_with(input, dot_rules);
 }
 int scan_comma_log(FILE* input) {
-  return scan_log_with(input, comma_byte_classes);
+  return scan_log_with(input, comma_rules);
 }
 
 }  // namespace

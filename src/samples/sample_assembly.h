@@ -1,18 +1,25 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
+#include <type_traits>
 
 #include "samples/sample_record.h"
 
-constexpr int column_positions = 1000;       // input column positions that can be bound to a field
-constexpr std::uint8_t UNKNOWN_COLUMN = 47;  // column_map's marker for a name not in column_table
-constexpr int default_columns = 46;          // without a header, fields stand in table order
+constexpr int column_positions = 1000;  // input column positions that can be bound to a field
 
 extern sample_record sample_ring[2];               // the slot being filled is accepted_count % 2
 extern std::uint8_t column_map[column_positions];  // column position -> column_table row
 extern std::int32_t max_column;                    // highest position that received a name
 extern std::int32_t current_column;                // position of the field being read
 extern bool line_has_value;                        // the current line stored a value into its slot
+
+// A name not in column_table is marked by the number after its last row; a log without header has its
+// fields in table order, from row 1 on.
+constexpr std::uint8_t UNKNOWN_COLUMN = column_rows;
+constexpr int default_columns = column_rows - 1;
+static_assert(column_rows <= std::numeric_limits<std::remove_all_extents_t<decltype(column_map)>>::max(),
+              "column_map's bytes hold every row of column_table and UNKNOWN_COLUMN");
 
 // Both slots and the column position afresh for a run; the column binding stays as the options left it.
 void begin_sample_run();

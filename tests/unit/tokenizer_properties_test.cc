@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "bench/splitmix64.h"
 #include "driver/driver.h"
 #include "kml/kml_writer.h"
 #include "kml/track_builder.h"
@@ -27,16 +28,9 @@ constexpr int logs_per_property = 1000;
 // Small blocks cut tokens; blocks of 64 bytes and more also cut the structural lane's windows.
 constexpr std::size_t property_block_sizes[] = {default_read_block_size, 1, 2, 3, 7, 64, 100};
 
-// splitmix64: the same logs on every platform, unlike the standard library's distributions.
 struct soup_source {
-  std::uint64_t state;
-  std::uint64_t next() {
-    std::uint64_t z = (state += 0x9e3779b97f4a7c15);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
-    return z ^ (z >> 31);
-  }
-  std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
+  splitmix64 bits;
+  std::size_t below(std::size_t n) { return static_cast<std::size_t>(bits.next() % n); }
   template <std::size_t N>
   const char* pick(const char* const (&pieces)[N]) {
     return pieces[below(N)];
@@ -84,7 +78,7 @@ constexpr const char* soup_pieces[] = {
 };
 
 std::string token_soup(std::uint64_t seed) {
-  soup_source source{seed};
+  soup_source source{.bits = {.state = seed}};
   std::string log;
   const std::size_t pieces = source.below(80);
   for (std::size_t i = 0; i < pieces; ++i) {
@@ -99,7 +93,7 @@ std::string token_soup(std::uint64_t seed) {
 
 // A log that makes a track: a header and lines of positions, with soup strewn between the fields.
 std::string track_soup(std::uint64_t seed) {
-  soup_source source{seed};
+  soup_source source{.bits = {.state = seed}};
   std::string log = source.below(4) == 0 ? "" : "samplenumber;gps_curlat;gps_curlon;gps_curalt\n";
   const std::size_t lines = 3 + source.below(12);
   for (std::size_t n = 1; n <= lines; ++n) {
