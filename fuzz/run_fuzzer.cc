@@ -52,7 +52,7 @@ int stored_as_atol_and_strtod(char* text) {
   if (column_table[row].type == TYPE_INT) {
     std::int32_t stored;
     std::memcpy(&stored, field, sizeof stored);
-    if (stored != static_cast<std::int32_t>(std::atol(dotted.c_str()))) {
+    if (stored != static_cast<std::int32_t>(std::strtoll(dotted.c_str(), nullptr, 10))) {
       broken("an integer stored unlike atol", dotted);
     }
   } else {

@@ -22,13 +22,13 @@ constexpr int most_lists = 8;
   std::abort();
 }
 
-// The intervals a list holds, read with atol itself.
+// The intervals a list holds, read with atol itself (strtoll: the 64-bit long of Linux on every platform).
 std::vector<sample_interval> accepted_by_atol(const char* text) {
   std::vector<sample_interval> accepted;
   for (const char* p = text; *p != '\0';) {
-    const auto begin = static_cast<std::int32_t>(std::atol(p));
+    const auto begin = static_cast<std::int32_t>(std::strtoll(p, nullptr, 10));
     if (const char* dash = std::strchr(p, '-'); dash != nullptr) {
-      const auto end = static_cast<std::int32_t>(std::atol(dash + 1));
+      const auto end = static_cast<std::int32_t>(std::strtoll(dash + 1, nullptr, 10));
       if (begin >= 0 && end > 2 && end - begin > 2) accepted.push_back({begin, end});
       if (accepted.size() == max_intervals) break;
     }

@@ -164,7 +164,8 @@ bool is_date_time(const char* p) {
 void check_conversions(const char* text, std::size_t length) {
   std::string dotted(text, length);
   std::replace(dotted.begin(), dotted.end(), ',', '.');
-  if (parse_long(dotted.c_str()) != std::atol(dotted.c_str())) broken("parse_long differs from atol");
+  if (parse_long(dotted.c_str()) != std::strtoll(dotted.c_str(), nullptr, 10))
+    broken("parse_long differs from atol");
   const double converted = parse_double(dotted.c_str());
   if (std::bit_cast<std::uint64_t>(converted) !=
       std::bit_cast<std::uint64_t>(std::strtod(dotted.c_str(), nullptr))) {

@@ -1,33 +1,32 @@
 #include "samples/value_conversion.h"
 
 #include <charconv>
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 using fast_decimal::is_digit;
 
-long parse_long(const char* p) {
+std::int64_t parse_long(const char* p) {
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;  // isspace in the C locale
   const bool negative = *p == '-';
   if (*p == '-' || *p == '+') ++p;
   const char* const first_digit = p;
-  unsigned long magnitude = 0;
+  std::uint64_t magnitude = 0;
   for (; is_digit(static_cast<unsigned char>(*p)); ++p)
     magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
-  // Up to 18 digits cannot leave the range of long. Longer runs saturate where strtol does: the magnitude
-  // is collected again, unsigned, and checked against the limit at every digit.
+  // Up to 18 digits cannot leave 64 bits. Longer runs saturate where strtoll does: the magnitude is
+  // collected again and checked against the limit at every digit.
   if (p - first_digit > 18) {
-    const unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
+    const std::uint64_t limit = negative ? std::uint64_t{INT64_MAX} + 1 : INT64_MAX;
     magnitude = 0;
     for (const char* digit = first_digit; digit != p; ++digit) {
       const unsigned value = static_cast<unsigned>(*digit - '0');
-      if (magnitude > (limit - value) / 10) return negative ? LONG_MIN : LONG_MAX;
+      if (magnitude > (limit - value) / 10) return negative ? INT64_MIN : INT64_MAX;
       magnitude = magnitude * 10 + value;
     }
   }
-  return negative ? static_cast<long>(0 - magnitude) : static_cast<long>(magnitude);
+  return negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
 }
 
 void make_commas_points(char* text) {

@@ -4,9 +4,10 @@
 
 // Number conversions with the C library's results and without its cost.
 
-// Exactly glibc's atol (strtol base 10): leading white space, an optional sign, the longest run of digits;
-// a value beyond the range of long saturates to LONG_MAX or LONG_MIN. Any text.
-long parse_long(const char* text);
+// Exactly glibc's atol with the 64-bit long of Linux, on every platform (strtoll base 10): leading white
+// space, an optional sign, the longest run of digits; a value beyond 64 bits saturates to INT64_MAX or
+// INT64_MIN. Any text.
+std::int64_t parse_long(const char* text);
 
 // What parse_double does with the texts its fast path leaves: exactly strtod(text, nullptr).
 double parse_any_decimal(const char* text);
