@@ -19,7 +19,8 @@
 // parse_long must give the very value of atol with Linux's 64-bit long (strtoll, on every platform), and
 // parse_double the very bits of std::strtod(text, nullptr) (sign of zero included), for every text the
 // tokenizer hands over: -?[0-9]+, -?[0-9]*\.[0-9]+([eE][+-]?[0-9]+)? and date-times. The program never
-// calls setlocale, so the C locale applies to both sides. Hand-picked tables first, then seeded sweeps of millions of texts.
+// calls setlocale, so the C locale applies to both sides. Hand-picked tables first, then seeded sweeps of
+// millions of texts.
 
 namespace {
 
