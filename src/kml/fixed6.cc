@@ -3,6 +3,7 @@
 #include <bit>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -39,17 +40,30 @@ char* write_unsigned(char* out, std::uint64_t n) {
   return out + 2;
 }
 
+#if defined(__cpp_lib_to_chars)
+char* format_rare_fixed6(char* out, double value) {
+  return std::to_chars(out, out + fixed6_max_length, value, std::chars_format::fixed, 6).ptr;
+}
+#else
+// A standard library without a floating to_chars (libc++ before macOS 13.3): printf itself, exact in glibc
+// and Apple's libc. Its closing zero goes to a buffer of its own.
+char* format_rare_fixed6(char* out, double value) {
+  char text[fixed6_max_length + 1];
+  const int length = std::snprintf(text, sizeof text, "%.6f", value);
+  std::memcpy(out, text, static_cast<std::size_t>(length));
+  return out + length;
+}
+#endif
+
 }  // namespace
 
 char* format_fixed6(char* out, double value) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
   const int biased_exponent = static_cast<int>(bits >> 52 & 0x7ff);
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  // Values of 2^44 and more (their millionths overflow 64 bits), inf and nan are rare in a track: the
-  // standard library's exact conversion, specified as printf's, serves them.
-  if (biased_exponent >= 1023 + 44) {
-    return std::to_chars(out, out + fixed6_max_length, value, std::chars_format::fixed, 6).ptr;
-  }
+  // Values of 2^44 and more (their millionths overflow 64 bits), inf and nan are rare in a track: an exact
+  // conversion of the library, printf's own or one specified as printf's, serves them.
+  if (biased_exponent >= 1023 + 44) return format_rare_fixed6(out, value);
   const std::uint64_t mantissa = biased_exponent == 0 ? fraction : fraction | std::uint64_t{1} << 52;
   const int shift = biased_exponent == 0 ? 1074 : 1075 - biased_exponent;  // |value| = mantissa / 2^shift
 
