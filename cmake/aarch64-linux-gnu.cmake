@@ -1,4 +1,4 @@
-# Linux arm64 with Debian's cross compiler (g++-aarch64-linux-gnu), tests under qemu-user.
+# Linux arm64 with Debian's cross compiler (g++-aarch64-linux-gnu), tests under qemu-user (Debian: qemu-user).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 

@@ -1,4 +1,4 @@
-# Windows x86-64 with MinGW-w64 (Debian: g++-mingw-w64-x86-64-posix), tests under wine.
+# Windows x86-64 with MinGW-w64 (Debian: g++-mingw-w64-x86-64-posix), tests under wine (Debian: wine).
 #
 # The posix thread model keeps the whole C++ library (std::thread, std::mutex); with -static its
 # winpthread, libstdc++ and libgcc are linked in, so the program imports system DLLs only.
