@@ -3,26 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
+
+#include "scratch_streams.h"
 
 namespace {
 
 // Everything write() puts on a stream, byte for byte.
 template <class Write>
 std::string written(Write write) {
-  char* data = nullptr;
-  std::size_t size = 0;
-  FILE* out = open_memstream(&data, &size);
-  if (out == nullptr) {
-    ADD_FAILURE() << "open_memstream failed";
-    return {};
-  }
+  FILE* out = scratch_stream();
   write(out);
-  std::fclose(out);
-  std::string text(data, size);
-  std::free(data);
-  return text;
+  return written_bytes(out);
 }
 
 TEST(KmlWriter, EmptyDocumentIsStartThenEnd) {

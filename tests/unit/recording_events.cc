@@ -1,21 +1,16 @@
 #include "recording_events.h"
 
 #include "driver/driver.h"
+#include "scratch_streams.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
-#include <sys/types.h>
-#include <unistd.h>
 
 std::string recorded_events;
 
 namespace {
 
-// While a scan runs, file descriptor 1 writes to a temporary file; echo_read is how much of it is recorded.
-int echo_fd = -1;
-off_t echo_read = 0;
+// Standard output while a scan runs.
+stdout_capture* echo = nullptr;
 
 void append_event(std::string_view event) {
   if (!recorded_events.empty()) recorded_events += ' ';
@@ -24,12 +19,9 @@ void append_event(std::string_view event) {
 
 // Records the bytes echoed since the last event, so that echoes stand in order among the events.
 void drain_echo() {
-  if (echo_fd < 0) return;
-  std::fflush(stdout);
-  unsigned char c;
-  while (pread(echo_fd, &c, 1, echo_read) == 1) {
-    ++echo_read;
-    append_event("echo(" + shown_byte(c) + ")");
+  if (echo == nullptr) return;
+  for (char c : printed_since_last(*echo)) {
+    append_event("echo(" + shown_byte(static_cast<unsigned char>(c)) + ")");
   }
 }
 
@@ -82,29 +74,15 @@ std::string shown_path(scan_path path) {
 
 std::string record_scan(const tokenizer& variant, std::string_view input, std::size_t block_size,
                         scan_path path, const log_events& events) {
-  // fmemopen reads NUL bytes as data when given the size, but refuses an empty buffer.
-  std::string bytes(input);
-  FILE* log = bytes.empty() ? std::fopen("/dev/null", "r") : fmemopen(bytes.data(), bytes.size(), "r");
-  if (log == nullptr) std::abort();
-
-  std::fflush(stdout);
-  FILE* echo = std::tmpfile();
-  const int saved_stdout = dup(STDOUT_FILENO);
-  if (echo == nullptr || saved_stdout < 0 || dup2(fileno(echo), STDOUT_FILENO) < 0) std::abort();
-  echo_fd = fileno(echo);
-  echo_read = 0;
-
+  stdout_capture capture = begin_stdout_capture();
+  echo = &capture;
   recorded_events.clear();
   read_block_size = block_size;
   use_structural_lane = path == scan_path::lane;
-  run_log(log, events, variant);
+  run_log(stream_holding(input), events, variant);
   drain_echo();
-
-  std::fflush(stdout);
-  dup2(saved_stdout, STDOUT_FILENO);
-  close(saved_stdout);
-  echo_fd = -1;
-  std::fclose(echo);
+  echo = nullptr;
+  end_stdout_capture(capture);
   reset_tokenizer();
   std::string recorded;
   recorded.swap(recorded_events);

@@ -11,6 +11,7 @@
 
 #include "kml/track_builder.h"
 #include "run_state.h"
+#include "scratch_streams.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "run_state.h"
+#include "scratch_streams.h"
 
 namespace {
 

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -20,6 +17,7 @@
 #include "recording_events.h"
 #include "run_state.h"
 #include "samples/sample_assembly.h"
+#include "scratch_streams.h"
 
 namespace {
 
@@ -121,20 +119,13 @@ struct conversion {
 };
 
 // What a run with -t makes of the log: the KML, and the messages and echoed bytes on standard output.
-conversion convert(std::string log, scan_path path) {
+conversion convert(std::string_view log, scan_path path) {
   reset_run_state();
   use_structural_lane = path == scan_path::lane;
-  char* kml = nullptr;
-  std::size_t size = 0;
-  output_stream = open_memstream(&kml, &size);
-  // fmemopen refuses an empty buffer
-  FILE* input = log.empty() ? std::fopen("/dev/null", "r") : fmemopen(log.data(), log.size(), "r");
-  if (output_stream == nullptr || input == nullptr) std::abort();
+  output_stream = scratch_stream();
   conversion result;
-  result.printed = capture_stdout([&] { convert_log(input, dot_events, dot_tokenizer); });
-  std::fclose(output_stream);
-  result.kml.assign(kml, size);
-  std::free(kml);
+  result.printed = capture_stdout([&] { convert_log(stream_holding(log), dot_events, dot_tokenizer); });
+  result.kml = written_bytes(output_stream);
   reset_run_state();
   return result;
 }

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "log/tokenizer.h"
 #include "run_state.h"
 #include "samples/sample_intervals.h"
+#include "scratch_streams.h"
 
 // Whole logs go through the tokenizer into the event operations, as in a run; the KML goes to memory.
 
@@ -47,27 +47,21 @@ struct track_case {
 
 // Reads the log (and the part after the jump) and returns the KML written.
 std::string track_of(const track_case& c, std::string* printed) {
-  char* data = nullptr;
-  std::size_t size = 0;
-  output_stream = open_memstream(&data, &size);
+  output_stream = scratch_stream();
   *printed = capture_stdout([&] {
     if (c.samples != nullptr) parse_sample_intervals(c.samples);
   });
   const tokenizer& variant = c.comma ? comma_tokenizer : dot_tokenizer;
-  std::string log = c.log;
-  *printed += capture_stdout(
-      [&] { run_log(fmemopen(log.data(), log.size(), "r"), c.comma ? comma_events : dot_events, variant); });
+  *printed +=
+      capture_stdout([&] { run_log(stream_holding(c.log), c.comma ? comma_events : dot_events, variant); });
   if (!c.log_after_jump.empty()) {  // the same run goes on from the jump
     accepted_count = c.jump_to;
-    log = c.log_after_jump;
-    FILE* input = fmemopen(log.data(), log.size(), "r");
+    FILE* input = stream_holding(c.log_after_jump);
     *printed += capture_stdout([&] { variant.scan_log(input); });
     std::fclose(input);
   }
-  std::fclose(output_stream);
+  const std::string kml = written_bytes(output_stream);
   output_stream = stdout;
-  std::string kml(data, size);
-  std::free(data);
   return kml;
 }
 
