@@ -13,6 +13,7 @@
 #include <numbers>
 #include <string>
 
+#include "platform/platform.h"
 #include "splitmix64.h"
 
 namespace {
@@ -144,6 +145,7 @@ bool parse_options(int argc, char** argv, options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  prepare_process();  // standard output passes the bytes unchanged, CR LF included, as the converter's does
   options o;
   if (!parse_options(argc, argv, o)) return 2;
   random_source random{.bits = {.state = o.seed}};
