@@ -6,6 +6,9 @@
 # end. So they are started first, detached from every stream, and the server is kept for a minute after
 # the last program. wine's notes ("fixme:...") are silenced: the tests compare the program's messages.
 export WINEDEBUG="${WINEDEBUG--all}"
+# wine reads the arguments and the file names of the Unix side in the locale's character set: UTF-8, the
+# bytes the tests hold, as a Windows shell would hand over any name.
+export LC_ALL=C.UTF-8
 (
   flock 9
   # Exits 0 when it started a server, 2 when one is already running.
