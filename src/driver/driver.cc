@@ -99,7 +99,8 @@ int finish_output() {
     std::fprintf(stderr, "Can't write standard output\n");
     return RUN_OUTPUT_FAILED;
   }
-  const bool write_failed = std::ferror(output_stream) != 0;
+  // Flushed apart from the close: some C libraries (Windows') do not report a failed flush from fclose.
+  const bool write_failed = std::fflush(output_stream) != 0 || std::ferror(output_stream) != 0;
   const bool close_failed = std::fclose(output_stream) != 0;
   output_stream = stdout;
   if (!write_failed && !close_failed) return 0;

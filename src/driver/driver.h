@@ -13,6 +13,12 @@ constexpr int RUN_TOO_FEW_ARGUMENTS = -1;
 constexpr int RUN_LOG_UNREADABLE = -3;
 constexpr int RUN_OUTPUT_FAILED = -4;
 
+// The exit status of a run, as Linux reports it, on every platform: Windows would report -1 as -1, which
+// `if errorlevel 1` takes for success.
+constexpr int exit_status_of(int run_code) {
+  return run_code & 0xff;
+}
+
 void reset_driver();
 
 struct log_events;

@@ -1,5 +1,5 @@
 #include "driver/driver.h"
 
 int main(int argc, char** argv) {
-  return run_driver(argc, argv);
+  return exit_status_of(run_driver(argc, argv));
 }

@@ -1,5 +1,6 @@
 #include "driver/open_files.h"
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -15,8 +16,12 @@ struct output_file {
   file_facts facts;
 };
 
+struct by_file_id {
+  bool operator()(const file_identity& a, const file_identity& b) const { return file_id_before(a, b); }
+};
+
 // Every log opened, replaced ones included, and every -o file.
-std::set<file_identity> log_identities;
+std::multiset<file_identity, by_file_id> log_identities;
 std::vector<output_file> outputs_opened;
 
 file_facts look_up(FILE* stream) {
@@ -25,11 +30,14 @@ file_facts look_up(FILE* stream) {
 }
 
 bool opened_as_log(const file_facts& file) {
-  return file.identified && log_identities.contains(file.identity);
+  if (!file.identified) return false;
+  const auto [first, last] = log_identities.equal_range(file.identity);
+  return std::any_of(first, last,
+                     [&](const file_identity& log) { return same_identity(log, file.identity); });
 }
 
 bool same_file(const file_facts& a, const file_facts& b) {
-  return a.identified && b.identified && a.identity == b.identity;
+  return a.identified && b.identified && same_identity(a.identity, b.identity);
 }
 
 }  // namespace
@@ -54,7 +62,7 @@ opened_log open_log_file(const char* name, FILE* current_output) {
   if ((facts.kind == FILE_KIND_REGULAR || facts.kind == FILE_KIND_PIPE) &&
       same_file(facts, look_up(stdout))) {
     drop_messages();
-    close_standard_output();
+    discard_standard_output();
     return {LOG_IS_STANDARD_OUTPUT, nullptr};
   }
   if (current_output != nullptr && same_file(look_up(current_output), facts)) {
@@ -68,8 +76,8 @@ opened_output open_output_file(const char* name) {
   FILE* file = open_for_writing(name);
   if (file == nullptr) return {OUTPUT_REFUSED, nullptr};
   const file_facts facts = look_up(file);
-  // A file that cannot be identified might be a log, and could not be told from one when emptied.
-  const bool may_not_write = !facts.identified || opened_as_log(facts);
+  // A regular file that cannot be identified might be a log, and could not be told from one when emptied.
+  const bool may_not_write = (!facts.identified && facts.kind == FILE_KIND_REGULAR) || opened_as_log(facts);
   if (may_not_write || same_file(facts, look_up(stdout))) {
     std::fclose(file);
     return {may_not_write ? OUTPUT_REFUSED : OUTPUT_IS_STANDARD_OUTPUT, nullptr};

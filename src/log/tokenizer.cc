@@ -53,7 +53,9 @@ struct log_reader {
 log_reader open_reader(FILE* input) {
   const std::size_t capacity = read_block_size;
   char* buffer = static_cast<char*>(std::malloc(capacity + 1));
-  if (buffer == nullptr) fatal("telem2kml: no memory for the log buffer (%zu bytes)\n", capacity + 1);
+  if (buffer == nullptr)
+    fatal("telem2kml: no memory for the log buffer (%llu bytes)\n",
+          static_cast<unsigned long long>(capacity + 1));
   return {input, is_terminal(input), false, buffer, capacity, buffer, buffer};
 }
 
@@ -79,7 +81,9 @@ void refill(log_reader& r) {
   if (kept == r.capacity) {
     const std::size_t grown = r.capacity <= SIZE_MAX / 4 ? r.capacity * 2 : 0;
     char* buffer = grown != 0 ? static_cast<char*>(std::realloc(r.buffer, grown + 1)) : nullptr;
-    if (buffer == nullptr) fatal("telem2kml: no memory for a token longer than %zu bytes\n", kept);
+    if (buffer == nullptr)
+      fatal("telem2kml: no memory for a token longer than %llu bytes\n",
+            static_cast<unsigned long long>(kept));
     r.buffer = r.token = buffer;
     r.end = buffer + kept;
     r.capacity = grown;

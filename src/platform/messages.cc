@@ -22,7 +22,8 @@ void make_room(std::size_t more) {
   std::size_t grown = held.capacity < 4096 ? 4096 : held.capacity;
   while (grown - held.length <= more) grown *= 2;
   char* bytes = static_cast<char*>(std::realloc(held.bytes, grown));
-  if (bytes == nullptr) fatal("telem2kml: no memory to hold the messages (%zu bytes)\n", grown);
+  if (bytes == nullptr)
+    fatal("telem2kml: no memory to hold the messages (%llu bytes)\n", static_cast<unsigned long long>(grown));
   held.bytes = bytes;
   held.capacity = grown;
 }

@@ -1,19 +1,31 @@
 #pragma once
 
-#include <compare>
 #include <cstdint>
 #include <cstdio>
 
 // What differs by operating system, behind one small interface. platform_posix.cc and platform_windows.cc
 // implement it; the build compiles the one for its system, and no caller holds an #ifdef.
 
-// A file as the system knows it, whatever name, link or descriptor reached it.
+// A file as the system knows it, whatever name, link or descriptor reached it: its id on its volume.
 struct file_identity {
-  std::uint64_t volume;
   std::uint64_t file_high;
   std::uint64_t file_low;
-  friend auto operator<=>(const file_identity&, const file_identity&) = default;
+  std::uint64_t volume;
+  bool
+      volume_known;  // false where the system tells the file but not its volume (wine, for inherited handles)
 };
+
+// Equal ids on one volume, or on a volume one side could not tell: taking two files for one refuses a run
+// or an output, which is safe, while taking one file for two could write into a log.
+inline bool same_identity(const file_identity& a, const file_identity& b) {
+  return a.file_high == b.file_high && a.file_low == b.file_low &&
+         (a.volume == b.volume || !a.volume_known || !b.volume_known);
+}
+
+// Orders identities by their ids alone, so that every identity one may be the same as stands next to it.
+inline bool file_id_before(const file_identity& a, const file_identity& b) {
+  return a.file_high != b.file_high ? a.file_high < b.file_high : a.file_low < b.file_low;
+}
 
 enum file_kind : std::uint8_t { FILE_KIND_REGULAR, FILE_KIND_PIPE, FILE_KIND_OTHER };
 
@@ -43,5 +55,5 @@ bool is_terminal(FILE* stream);
 // and is reported like any other instead of ending the process.
 void prepare_process();
 
-// Closes standard output's descriptor: what stdio still holds for it is dropped at exit, not written.
-void close_standard_output();
+// From now on nothing reaches standard output's file: what stdio still holds for it is dropped at exit.
+void discard_standard_output();

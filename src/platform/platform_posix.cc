@@ -33,7 +33,7 @@ file_facts facts_of(FILE* stream) {
   const file_kind kind = S_ISREG(s.st_mode)    ? FILE_KIND_REGULAR
                          : S_ISFIFO(s.st_mode) ? FILE_KIND_PIPE
                                                : FILE_KIND_OTHER;
-  return {true, {static_cast<std::uint64_t>(s.st_dev), 0, static_cast<std::uint64_t>(s.st_ino)}, kind};
+  return {true, {0, static_cast<std::uint64_t>(s.st_ino), static_cast<std::uint64_t>(s.st_dev), true}, kind};
 }
 
 FILE* open_for_reading(const char* name) {
@@ -56,6 +56,7 @@ void prepare_process() {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
-void close_standard_output() {
+// Closing the descriptor needs none of its own, unlike opening /dev/null: it works at the open-file limit.
+void discard_standard_output() {
   close(STDOUT_FILENO);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Number conversions with the C library's results and without its cost.
@@ -39,8 +40,8 @@ inline bool parse_short_decimal(const char* text, char point, double* result) {
   std::uint64_t mantissa = 0;
   const unsigned char* const integer = p;
   for (unsigned digit; (digit = *p - unsigned{'0'}) < 10; ++p) mantissa = mantissa * 10 + digit;
-  long digits = p - integer;
-  long exponent = 0;
+  std::ptrdiff_t digits = p - integer;
+  std::ptrdiff_t exponent = 0;
   if ((*p == '.' || *p == static_cast<unsigned char>(point)) && is_digit(p[1])) {
     const unsigned char* const fraction = ++p;
     for (unsigned digit; (digit = *p - unsigned{'0'}) < 10; ++p) mantissa = mantissa * 10 + digit;
@@ -50,7 +51,7 @@ inline bool parse_short_decimal(const char* text, char point, double* result) {
       ++p;
       const bool negative_exponent = *p == '-';
       if (*p == '+' || *p == '-') ++p;
-      long written = 0;
+      std::ptrdiff_t written = 0;
       for (; is_digit(*p); ++p) {
         if (written > 1000) return false;
         written = written * 10 + (*p - '0');
