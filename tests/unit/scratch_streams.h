@@ -7,8 +7,9 @@
 
 #include <sys/types.h>
 
-// Streams for the tests, all on std::tmpfile(), which every platform's C library has (fmemopen and
-// open_memstream are POSIX only). A stream that cannot be made aborts the test binary.
+// Streams for the tests over scratch files, the same on every platform (fmemopen and open_memstream are
+// POSIX only). Each kind has one file per process, emptied for every new stream: one stream of each kind at
+// a time. A stream that cannot be made aborts the test binary.
 
 // A stream to be read, holding bytes (NUL bytes included, none at all too), at its start.
 FILE* stream_holding(std::string_view bytes);
