@@ -93,7 +93,9 @@ void refill(log_reader& r) {
       r.terminal ? read_typed_bytes(r.input, r.end, room) : std::fread(r.end, 1, room, r.input);
   if (std::ferror(r.input)) fatal("telem2kml: can't read the log: %s\n", std::strerror(errno));
   r.end += got;
-  r.at_eof = std::feof(r.input) != 0;
+  // A read that gives nothing ends the log even where the library sets neither end nor error (wine's C
+  // library does so for a stream that cannot be read): waiting for more would never end.
+  r.at_eof = got == 0 || std::feof(r.input) != 0;
 }
 
 // Only the last byte of a token that hands no text matters (is it LF?): a run of any length fits in one
