@@ -19,6 +19,13 @@ namespace {
 
 constexpr unsigned run_time_limit_seconds = 300;
 
+// ru_maxrss is in bytes on macOS, in KiB on Linux and the BSDs.
+#if defined(__APPLE__)
+constexpr long rusage_units_per_kib = 1024;
+#else
+constexpr long rusage_units_per_kib = 1;
+#endif
+
 // Runs binary with args (argv[0] included), in folder when it is not empty, standard input from /dev/null,
 // standard output and error into files, then set up as asked. Everything the child needs is made before
 // fork: after it, only system calls.
@@ -60,7 +67,7 @@ run_result spawn(const char* binary, const std::vector<std::string>& args, const
   rusage usage{};
   if (wait4(pid, &status, 0, &usage) != pid) throw std::system_error(errno, std::generic_category(), "wait4");
   const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return {code, "", read_file(err_path), usage.ru_maxrss};
+  return {code, "", read_file(err_path), usage.ru_maxrss / rusage_units_per_kib};
 }
 
 }  // namespace
