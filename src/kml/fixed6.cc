@@ -52,8 +52,9 @@ char* format_rare_fixed6(char* out, double value) {
   return std::to_chars(out, out + fixed6_max_length, value, std::chars_format::fixed, 6).ptr;
 }
 #else
-// A standard library without a floating to_chars (libc++ before macOS 13.3): printf itself, exact in glibc
-// and Apple's libc. Its closing zero goes to a buffer of its own.
+// A standard library that does not announce floating conversions (libc++, which lacks a floating from_chars
+// even where its to_chars has one): printf itself, exact in glibc and Apple's libc. Its closing zero goes to
+// a buffer of its own.
 char* format_rare_fixed6(char* out, double value) {
   char text[fixed6_max_length + 1];
   const int length = std::snprintf(text, sizeof text, "%.6f", value);
