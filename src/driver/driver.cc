@@ -125,15 +125,16 @@ void convert_log(FILE* log, const log_events& events, const tokenizer& variant) 
 }
 
 void print_usage(const char* name) {
-  print_message("U: %s OPTIONS\n", name);
-  put_message(
+  print_message(
+      "U: %s OPTIONS\n"
       "OPTIONS:\n"
       "-n|--samples beg1-end1,beg2-end2[,...] (select this samples only)\n"
       "-t|--trek|--smlog log-file-name        (eng. locale decimal DOT)\n"
       "-r|--trek-ru|--smlog-ru log-file-name  (rus. locale decimal COMMA)\n"
       "-o|--kml kml-file-name\n"
       "-h|--help\n"
-      "\n");
+      "\n",
+      name);
 }
 
 int act_on_option(int option, const char* argument, const char* program_name) {

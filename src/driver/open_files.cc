@@ -61,7 +61,7 @@ opened_log open_log_file(const char* name, FILE* current_output) {
   // it either.
   if ((facts.kind == FILE_KIND_REGULAR || facts.kind == FILE_KIND_PIPE) &&
       same_file(facts, look_up(stdout))) {
-    drop_messages();
+    reset_messages();
     discard_standard_output();
     return {LOG_IS_STANDARD_OUTPUT, nullptr};
   }

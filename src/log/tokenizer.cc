@@ -225,7 +225,7 @@ int scan_log_with(FILE* input, const rule_set& rules) {
         break;
       case RULE_QUOTE:
         break;
-      case RULE_ECHO:
+      case RULE_ECHO:  // the byte as it is, in stdio's order with the messages: no format to go through
         std::fwrite(first, 1, 1, stdout);
         break;
     }

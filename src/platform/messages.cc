@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 
 namespace {
 
@@ -17,43 +17,48 @@ struct held_text {
 
 held_text held = {false, nullptr, 0, 0};
 
-void make_room(std::size_t more) {
-  if (held.capacity - held.length > more) return;
-  std::size_t grown = held.capacity < 4096 ? 4096 : held.capacity;
-  while (grown - held.length <= more) grown *= 2;
-  char* bytes = static_cast<char*>(std::realloc(held.bytes, grown));
-  if (bytes == nullptr)
-    fatal("telem2kml: no memory to hold the messages (%llu bytes)\n", static_cast<unsigned long long>(grown));
-  held.bytes = bytes;
-  held.capacity = grown;
+// Room for `more` bytes and vsnprintf's closing zero at the end of the held messages.
+char* held_room(std::size_t more) {
+  if (held.capacity - held.length <= more) {
+    std::size_t grown = held.capacity < 4096 ? 4096 : held.capacity;
+    while (grown - held.length <= more) grown *= 2;
+    char* bytes = static_cast<char*>(std::realloc(held.bytes, grown));
+    if (bytes == nullptr)
+      fatal("telem2kml: no memory to hold the messages (%llu bytes)\n",
+            static_cast<unsigned long long>(grown));
+    held.bytes = bytes;
+    held.capacity = grown;
+  }
+  return held.bytes + held.length;
 }
 
 }  // namespace
 
+// Formatted here and written with fwrite, held or not: standard output is then buffered alike everywhere,
+// where some C libraries' printf (MinGW's) flushes standard output after every call.
 int print_message(const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  int length;
-  if (!held.holding) {
-    length = std::vprintf(format, arguments);
-  } else {
-    va_list measured;
-    va_copy(measured, arguments);
-    length = std::vsnprintf(nullptr, 0, format, measured);
-    va_end(measured);
-    if (length > 0) {
-      const auto size = static_cast<std::size_t>(length);
-      make_room(size);  // one byte more, for vsnprintf's closing zero
-      std::vsnprintf(held.bytes + held.length, size + 1, format, arguments);
+  va_list measured;
+  va_copy(measured, arguments);
+  const int length = std::vsnprintf(nullptr, 0, format, measured);
+  va_end(measured);
+  if (length > 0) {
+    const auto size = static_cast<std::size_t>(length);
+    char line[256];
+    std::string longer;
+    char* text = held.holding         ? held_room(size)
+                 : size < sizeof line ? line
+                                      : (longer.resize(size), longer.data());
+    std::vsnprintf(text, size + 1, format, arguments);
+    if (held.holding) {
       held.length += size;
+    } else {
+      std::fwrite(text, 1, size, stdout);
     }
   }
   va_end(arguments);
   return length;
-}
-
-int put_message(const char* text) {
-  return print_message("%s", text);
 }
 
 void hold_messages() {
@@ -62,16 +67,12 @@ void hold_messages() {
 
 void release_messages() {
   if (held.length != 0) std::fwrite(held.bytes, 1, held.length, stdout);
-  drop_messages();
-}
-
-void drop_messages() {
-  std::free(held.bytes);
-  held = {false, nullptr, 0, 0};
+  reset_messages();
 }
 
 void reset_messages() {
-  drop_messages();
+  std::free(held.bytes);
+  held = {false, nullptr, 0, 0};
 }
 
 void fatal(const char* format, ...) {

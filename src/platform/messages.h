@@ -8,14 +8,11 @@
 
 // As printf to standard output, or into the held messages.
 [[gnu::format(printf, 1, 2)]] int print_message(const char* format, ...);
-int put_message(const char* text);
 
 void hold_messages();
 // Writes the held messages to standard output, in order, and prints straight to it from then on.
 void release_messages();
-// Forgets the held messages.
-void drop_messages();
-
+// Forgets the held messages, if any, and prints straight to standard output from then on.
 void reset_messages();
 
 // One line on standard error, then the process ends with status 2; what was written stays written.

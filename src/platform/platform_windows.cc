@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "platform/platform.h"
@@ -36,6 +37,11 @@ int standard_descriptor_named(const char* name) {
   return -1;
 }
 
+// The descriptors opened as a copy of a standard stream, and which one each copies. A pipe or a console has
+// no file id: it is known by the standard stream it is, so that a log read from /dev/stdout is found to be
+// standard output's pipe, and an -o of /dev/stdout on a console writes through standard output itself.
+std::map<int, int> standard_copies;
+
 // A handle of its own on the standard stream, not inherited: closing the log closes the copy only.
 int open_standard_stream(int fd, int flags) {
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
@@ -60,15 +66,21 @@ int above_standard_descriptors(int fd) {
 }
 
 FILE* open_stream(const char* name, int flags, const char* mode) {
-  int fd = standard_descriptor_named(name);
-  if (fd >= 0) {
-    fd = open_standard_stream(fd, flags);
+  const int standard = standard_descriptor_named(name);
+  int fd = -1;
+  if (standard >= 0) {
+    fd = open_standard_stream(standard, flags);
   } else if (_wsopen_s(&fd, wide_of(name).c_str(), flags | _O_NOINHERIT, _SH_DENYNO, _S_IREAD | _S_IWRITE) !=
              0) {
     fd = -1;
   }
   fd = above_standard_descriptors(fd);
   if (fd < 0) return nullptr;
+  if (standard >= 0) {
+    standard_copies[fd] = standard;
+  } else {
+    standard_copies.erase(fd);  // a descriptor number closed before may come back for another file
+  }
   FILE* stream = _fdopen(fd, mode);
   if (stream == nullptr) _close(fd);
   return stream;
@@ -93,10 +105,21 @@ bool file_id_info_unsupported(DWORD error) {
 
 }  // namespace
 
+// Stands for a standard stream where no file id does; no volume has this serial.
+constexpr std::uint64_t standard_stream_volume = ~std::uint64_t{0};
+
 file_facts facts_of(FILE* stream) {
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  const int fd = _fileno(stream);
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
   if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return {false, {}, FILE_KIND_OTHER};
   const file_kind kind = kind_of(handle);
+  // Only files on a disk are asked for their id: what a pipe or a console would answer is not documented.
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    const auto copy = standard_copies.find(fd);
+    const int standard = fd <= 2 ? fd : copy != standard_copies.end() ? copy->second : -1;
+    if (standard < 0) return {false, {}, kind};
+    return {true, {0, static_cast<std::uint64_t>(standard), standard_stream_volume, true}, kind};
+  }
   // Volume 0 is what wine reports for a handle inherited from the parent: the volume is not known.
   FILE_ID_INFO id;
   if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
@@ -137,11 +160,15 @@ void ignore_invalid_parameter(const wchar_t*, const wchar_t*, const wchar_t*, un
 
 }  // namespace
 
-// Text mode would turn LF into CR LF on the way out, and end a log at its first 0x1A byte on the way in.
-// Windows has no signal for a file-size limit: a write past a quota fails and is reported as any other.
+// Text mode would turn every LF written into CR LF, and fold CR LF or stop at 0x1A in what is read (logs are
+// opened in binary mode whatever their name). Windows has no signal for a file-size limit: a write past a
+// quota fails and is reported as any other.
 void prepare_process() {
   _set_invalid_parameter_handler(ignore_invalid_parameter);
   for (FILE* stream : {stdin, stdout, stderr}) _setmode(_fileno(stream), _O_BINARY);
+  // Buffered as a C library on Linux buffers it, where a console does not read it: some C libraries (wine's)
+  // would otherwise make a system call of every echoed byte and every Placemark.
+  if (!is_terminal(stdout)) std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16);
 }
 
 // NUL takes what stdio still holds for standard output; where it cannot be opened, a closed descriptor

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kml/track_builder.h"
+#include "platform/messages.h"
 #include "samples/value_conversion.h"
 
 sample_record sample_ring[2];
@@ -35,7 +36,7 @@ std::uint8_t find_column(const char* name) {
 }
 
 void bind_default_columns() {
-  std::printf("Header not found, using default\n");
+  print_message("Header not found, using default\n");
   for (int i = 0; i < default_columns; ++i) column_map[i] = static_cast<std::uint8_t>(i + 1);
   max_column = default_columns - 1;
 }
@@ -44,7 +45,7 @@ void bind_default_columns() {
 
 int on_column_name(char* text) {
   const std::uint8_t row = find_column(text);
-  if (row == UNKNOWN_COLUMN) std::printf("Unkn col nam '%s'\n", text);
+  if (row == UNKNOWN_COLUMN) print_message("Unkn col nam '%s'\n", text);
   if (current_column < column_positions) column_map[current_column] = row;  // beyond: no field to bind
   if (max_column < current_column) max_column = current_column;
   return 0;
@@ -77,7 +78,7 @@ int store_value(char* text, bool decimal_comma) {
     }
     default:
       if (decimal_comma) make_commas_points(text);
-      std::printf("Err: Unkn typ [%d]='%s'\n", current_column, text);
+      print_message("Err: Unkn typ [%d]='%s'\n", current_column, text);
       return 0;
   }
   line_has_value = true;

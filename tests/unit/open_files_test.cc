@@ -38,13 +38,14 @@ TEST(OpenFiles, IdentityLookupsGrowWithTheFiles) {
   int status = -1;
   capture_stdout([&] { status = run_driver(static_cast<int>(argv.size()), argv.data()); });
   EXPECT_EQ(0, status);
-  EXPECT_LE(identity_lookups, 4u * files + 1);
+  EXPECT_LE(identity_lookups, 6u * files);  // a lookup of every log for every -o would make some 2 * 64 * 64
   std::error_code kept;  // on Windows the files the run left open stay until the process ends
   std::filesystem::remove_all(folder, kept);
 }
 
-// Windows gives one file many names: its letters in another case, its 8.3 short name, another hard link, a
-// path from the current folder. An -o naming the log by any of them must be refused.
+// Windows gives one file many names: its 8.3 short name, another hard link, a path from the current folder
+// (and its letters in another case, which a golden case shows). An -o naming the log by any of them must be
+// refused.
 TEST(OpenFiles, OutputNamingTheLogByAnotherNameIsRefused) {
 #ifndef _WIN32
   GTEST_SKIP() << "names that only Windows gives one file";
@@ -69,7 +70,6 @@ TEST(OpenFiles, OutputNamingTheLogByAnotherNameIsRefused) {
     fs::path name;
   };
   const other_name names[] = {
-      {"letters in another case", folder / "FLIGHT OF THE DAY.LOG"},
       {"short name", short_length > 0 && short_length < MAX_PATH ? fs::path(short_name) : log},
       {"hard link", hard_link},
       {"from the current folder", log.filename()},
