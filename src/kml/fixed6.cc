@@ -69,9 +69,9 @@ char* format_fixed6(char* out, double value) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
   const int biased_exponent = static_cast<int>(bits >> 52 & 0x7ff);
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased_exponent == 0x7ff) return write_not_finite(out, bits >> 63 != 0, fraction != 0);
   // Values of 2^44 and more (their millionths overflow 64 bits) are rare in a track: an exact conversion of
   // the library, printf's own or one specified as printf's, serves them.
-  if (biased_exponent == 0x7ff) return write_not_finite(out, bits >> 63 != 0, fraction != 0);
   if (biased_exponent >= 1023 + 44) return format_rare_fixed6(out, value);
   const std::uint64_t mantissa = biased_exponent == 0 ? fraction : fraction | std::uint64_t{1} << 52;
   const int shift = biased_exponent == 0 ? 1074 : 1075 - biased_exponent;  // |value| = mantissa / 2^shift

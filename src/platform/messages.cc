@@ -43,19 +43,17 @@ int print_message(const char* format, ...) {
   va_copy(measured, arguments);
   const int length = std::vsnprintf(nullptr, 0, format, measured);
   va_end(measured);
-  if (length > 0) {
+  if (length > 0 && held.holding) {
+    const auto size = static_cast<std::size_t>(length);
+    std::vsnprintf(held_room(size), size + 1, format, arguments);
+    held.length += size;
+  } else if (length > 0) {
     const auto size = static_cast<std::size_t>(length);
     char line[256];
-    std::string longer;
-    char* text = held.holding         ? held_room(size)
-                 : size < sizeof line ? line
-                                      : (longer.resize(size), longer.data());
+    std::string longer(size < sizeof line ? 0 : size, '\0');
+    char* text = size < sizeof line ? line : longer.data();
     std::vsnprintf(text, size + 1, format, arguments);
-    if (held.holding) {
-      held.length += size;
-    } else {
-      std::fwrite(text, 1, size, stdout);
-    }
+    std::fwrite(text, 1, size, stdout);
   }
   va_end(arguments);
   return length;

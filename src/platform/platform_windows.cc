@@ -114,7 +114,7 @@ file_facts facts_of(FILE* stream) {
   if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return {false, {}, FILE_KIND_OTHER};
   const file_kind kind = kind_of(handle);
   // Only files on a disk are asked for their id: what a pipe or a console would answer is not documented.
-  if (GetFileType(handle) != FILE_TYPE_DISK) {
+  if (kind != FILE_KIND_REGULAR) {
     const auto copy = standard_copies.find(fd);
     const int standard = fd <= 2 ? fd : copy != standard_copies.end() ? copy->second : -1;
     if (standard < 0) return {false, {}, kind};
