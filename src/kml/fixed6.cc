@@ -3,8 +3,9 @@
 #include <bit>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+
+#include "platform/floating_charconv.h"
 
 namespace {
 
@@ -47,22 +48,6 @@ char* write_not_finite(char* out, bool negative, bool nan) {
   return out + 3;
 }
 
-#if defined(__cpp_lib_to_chars)
-char* format_rare_fixed6(char* out, double value) {
-  return std::to_chars(out, out + fixed6_max_length, value, std::chars_format::fixed, 6).ptr;
-}
-#else
-// A standard library that does not announce floating conversions (libc++, which lacks a floating from_chars
-// even where its to_chars has one): printf itself, exact in glibc and Apple's libc. Its closing zero goes to
-// a buffer of its own.
-char* format_rare_fixed6(char* out, double value) {
-  char text[fixed6_max_length + 1];
-  const int length = std::snprintf(text, sizeof text, "%.6f", value);
-  std::memcpy(out, text, static_cast<std::size_t>(length));
-  return out + length;
-}
-#endif
-
 }  // namespace
 
 char* format_fixed6(char* out, double value) {
@@ -72,7 +57,7 @@ char* format_fixed6(char* out, double value) {
   if (biased_exponent == 0x7ff) return write_not_finite(out, bits >> 63 != 0, fraction != 0);
   // Values of 2^44 and more (their millionths overflow 64 bits) are rare in a track: an exact conversion of
   // the library, printf's own or one specified as printf's, serves them.
-  if (biased_exponent >= 1023 + 44) return format_rare_fixed6(out, value);
+  if (biased_exponent >= 1023 + 44) return exact_fixed6(out, fixed6_max_length, value);
   const std::uint64_t mantissa = biased_exponent == 0 ? fraction : fraction | std::uint64_t{1} << 52;
   const int shift = biased_exponent == 0 ? 1074 : 1075 - biased_exponent;  // |value| = mantissa / 2^shift
 

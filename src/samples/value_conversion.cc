@@ -1,9 +1,8 @@
 #include "samples/value_conversion.h"
 
-#include <charconv>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
+
+#include "platform/floating_charconv.h"
 
 using fast_decimal::is_digit;
 
@@ -36,16 +35,5 @@ void make_commas_points(char* text) {
 }
 
 double parse_any_decimal(const char* text) {
-#if defined(__cpp_lib_to_chars)
-  double value;
-  // from_chars is exact too but leaves the value untouched when it is out of range, where strtod gives
-  // +-infinity or a value toward zero: strtod itself settles those rare texts.
-  const auto [end, error] = std::from_chars(text, text + std::strlen(text), value);
-  if (error == std::errc::result_out_of_range) return std::strtod(text, nullptr);
-  return error == std::errc{} ? value : 0.0;
-#else
-  // A standard library without a floating from_chars (libc++, Apple's among them): the C library's strtod,
-  // correctly rounded in the C locale (glibc, Apple's libc), is the conversion itself.
-  return std::strtod(text, nullptr);
-#endif
+  return exact_strtod(text);
 }
