@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "log/plain_number.h"
+
 // Number conversions with the C library's results and without its cost.
 
 // Exactly glibc's atol with the 64-bit long of Linux, on every platform (strtoll base 10): leading white
@@ -66,7 +68,47 @@ inline bool parse_short_decimal(const char* text, char point, double* result) {
   return true;
 }
 
+inline constexpr std::uint64_t integer_powers_of_ten[] = {1,
+                                                          10,
+                                                          100,
+                                                          1000,
+                                                          10000,
+                                                          100000,
+                                                          1000000,
+                                                          10000000,
+                                                          100000000,
+                                                          1000000000,
+                                                          10000000000,
+                                                          100000000000,
+                                                          1000000000000,
+                                                          10000000000000,
+                                                          100000000000000,
+                                                          1000000000000000,
+                                                          10000000000000000};
+
 }  // namespace fast_decimal
+
+// Exactly strtod of a plain number's text, from the digits a fast path read: a mantissa of at most 2^53
+// divided by an exact power of ten (at most 10^16 here) rounds once, correctly (Clinger's fast path, which
+// holds where doubles round to nearest, as they do unless a program says otherwise). Returns false where
+// that does not hold, or where the digits were not read.
+inline bool double_of_plain(const plain_digits& digits, double* result) {
+  if (!digits.read || digits.mantissa > fast_decimal::max_exact_mantissa) return false;
+  const double value =
+      static_cast<double>(digits.mantissa) / fast_decimal::exact_powers_of_ten[digits.fraction_digits];
+  *result = digits.negative ? -value : value;
+  return true;
+}
+
+// Exactly atol of a plain number's text kept to 32 bits, from digits that were read: the digits before the
+// mark, at most 16, which no 64-bit long overflows.
+inline std::int32_t int32_of_plain(const plain_digits& digits) {
+  const std::uint64_t integer =
+      digits.fraction_digits == 0
+          ? digits.mantissa
+          : digits.mantissa / fast_decimal::integer_powers_of_ten[digits.fraction_digits];
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(digits.negative ? 0 - integer : integer));
+}
 
 // Exactly strtod(text, nullptr) in the C locale for the text of a value token: an integer, a real number
 // (optional '-', digits, '.', digits, exponent) or a date-time, whose first number is all that is read.

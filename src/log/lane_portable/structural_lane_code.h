@@ -1,0 +1,9 @@
+#pragma once
+
+// The structural lane where the build has no vector code for it: it takes nothing, and every token goes to
+// the fast lanes and the automaton. Included by structural_lane.h.
+
+template <typename store>
+lane_stop take_structural_lane(char* first, const char*, comma_roles, bool&, lane_pace&, store&) {
+  return {first, first};
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "kml/track_builder.h"
+#include "log/log_events.h"
+#include "log/plain_number.h"
+#include "log/terminated_text.h"
+#include "samples/sample_assembly.h"
+#include "samples/value_conversion.h"
+
+// The store the tokenizer's fast paths hand plain numbers and separators to while dot_events or
+// comma_events is bound (log/token_store.h): what on_value_dot or on_value_comma and on_separator do, bound
+// when the program is built, on the value's bounds, with the column position and the record kept in
+// registers. A value it cannot store so (the first of a log without header, a column with no field or past
+// the table, digits its conversion declines) goes through the table, as every value once did.
+template <int (*on_value)(char*)>
+struct sample_store {
+  std::int32_t column;
+  std::int32_t direct_columns;  // positions below it are stored here: none while the default binding waits
+  char* record;
+  bool stored;
+
+  // Stands for any table whose value and separator operations are these: the tables that differ only in
+  // their other operations (the run fuzzer's, which looks at the record at each line end) go this way too.
+  bool load() {
+    column = current_column;
+    direct_columns = accepted_count == 0 && max_column == 0 ? 0 : column_positions;
+    record = reinterpret_cast<char*>(&sample_ring[current_slot()]);
+    stored = false;
+    return current_events->on_value == on_value && current_events->on_separator == on_separator;
+  }
+
+  void save() {
+    current_column = column;
+    if (stored) line_has_value = true;
+  }
+
+  void separator() { column += column < INT32_MAX; }  // on_separator, which stops at the top
+
+  void value(char* first, char* last, const plain_digits& digits) {
+    if (column < direct_columns) {
+      const std::uint8_t row = column_map[column];
+      if (row < column_rows) {
+        char* field = record + column_table[row].field_offset;
+        switch (column_table[row].type) {
+          case TYPE_INT:
+            if (digits.read) {
+              const std::int32_t integer = int32_of_plain(digits);
+              std::memcpy(field, &integer, sizeof integer);
+              stored = true;
+              return;
+            }
+            break;
+          case TYPE_REAL:
+            if (double real; double_of_plain(digits, &real)) {
+              std::memcpy(field, &real, sizeof real);
+              stored = true;
+              return;
+            }
+            break;
+          default:
+            break;
+        }
+      }
+    }
+    save();
+    with_terminated_text(current_events->on_value, first, last);
+    load();
+  }
+};
