@@ -11,7 +11,7 @@
 #include "log/structural_lane.h"
 #include "log/terminated_text.h"
 #include "log/token_rules.h"
-#include "platform/messages.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
 
 namespace {
