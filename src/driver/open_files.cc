@@ -125,7 +125,8 @@ bool opened_as_log(const file_facts& file) {
     if (same_as_log(file, *log)) return true;
   }
   const auto on_another_volume = [&file](const log_file& log) {
-    return log.facts.identity.volume != file.identity.volume && !same_file_id(log.facts.identity, file.identity);
+    return log.facts.identity.volume != file.identity.volume &&
+           !same_file_id(log.facts.identity, file.identity);
   };
   if (file.views == VIEWS_OVERLAY) {
     for (const log_file& log : logs) {

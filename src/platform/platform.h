@@ -36,9 +36,9 @@ struct file_state {
 // the same inode, and one copied up from its lower folder with the lower file's inode, each with the same
 // size and times. Windows tells one file by its volume and id alone.
 enum volume_views : std::uint8_t {
-  VIEWS_ONE_VOLUME,     // another volume is another file
-  VIEWS_SAME_INODE,     // on another volume, the same inode, size and times are the same file
-  VIEWS_OVERLAY,        // on an overlay: on another volume, the same size and times are the same file
+  VIEWS_ONE_VOLUME,  // another volume is another file
+  VIEWS_SAME_INODE,  // on another volume, the same inode, size and times are the same file
+  VIEWS_OVERLAY,     // on an overlay: on another volume, the same size and times are the same file
 };
 
 enum file_kind : std::uint8_t { FILE_KIND_REGULAR, FILE_KIND_PIPE, FILE_KIND_OTHER };

@@ -56,8 +56,11 @@ file_facts facts_from(const struct stat& s, volume_views views) {
   const file_state state = {static_cast<std::uint64_t>(s.st_size), nanoseconds(s.st_mtim),
                             nanoseconds(s.st_ctim)};
 #endif
-  return {true, {0, static_cast<std::uint64_t>(s.st_ino), static_cast<std::uint64_t>(s.st_dev), true}, kind,
-          views, state};
+  return {true,
+          {0, static_cast<std::uint64_t>(s.st_ino), static_cast<std::uint64_t>(s.st_dev), true},
+          kind,
+          views,
+          state};
 }
 
 const file_facts unknown_file = {false, {}, FILE_KIND_OTHER, VIEWS_ONE_VOLUME, {}};

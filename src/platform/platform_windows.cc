@@ -125,8 +125,11 @@ file_facts facts_of_handle(HANDLE handle, int standard) {
   // Only files on a disk are asked for their id: what a pipe or a console would answer is not documented.
   if (kind != FILE_KIND_REGULAR) {
     if (standard < 0) return {false, {}, kind, VIEWS_ONE_VOLUME, {}};
-    return {true, {0, static_cast<std::uint64_t>(standard), standard_stream_volume, true}, kind,
-            VIEWS_ONE_VOLUME, {}};
+    return {true,
+            {0, static_cast<std::uint64_t>(standard), standard_stream_volume, true},
+            kind,
+            VIEWS_ONE_VOLUME,
+            {}};
   }
   // Volume 0 is what wine reports for a handle inherited from the parent: the volume is not known.
   FILE_ID_INFO id;
@@ -139,7 +142,10 @@ file_facts facts_of_handle(HANDLE handle, int standard) {
   BY_HANDLE_FILE_INFORMATION info;
   if (file_id_info_unsupported(GetLastError()) && GetFileInformationByHandle(handle, &info)) {
     const std::uint64_t index = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
-    return {true, {0, index, info.dwVolumeSerialNumber, info.dwVolumeSerialNumber != 0}, kind, VIEWS_ONE_VOLUME,
+    return {true,
+            {0, index, info.dwVolumeSerialNumber, info.dwVolumeSerialNumber != 0},
+            kind,
+            VIEWS_ONE_VOLUME,
             {}};
   }
   return {false, {}, kind, VIEWS_ONE_VOLUME, {}};
@@ -162,9 +168,9 @@ file_facts facts_of_name(const char* name) {
   const int standard = standard_descriptor_named(name);
   if (standard >= 0) return facts_of_handle(handle_of(standard), standard);
   // Attributes only: no read permission is needed, and no descriptor of the C library's is spent.
-  const HANDLE handle =
-      CreateFileW(wide_of(name).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle = CreateFileW(wide_of(name).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return unknown_file;
   const file_facts facts = facts_of_handle(handle, -1);
   CloseHandle(handle);

@@ -38,8 +38,9 @@ TEST(OpenFiles, IdentityLookupsGrowWithTheFiles) {
   int status = -1;
   capture_stdout([&] { status = run_driver(static_cast<int>(argv.size()), argv.data()); });
   EXPECT_EQ(0, status);
-  EXPECT_LE(identity_lookups_made(), 8u * files);  // a lookup of every log for every -o would make some 2 * 64 * 64
-  std::error_code kept;  // on Windows the files the run left open stay until the process ends
+  EXPECT_LE(identity_lookups_made(),
+            8u * files);  // a lookup of every log for every -o would make some 2 * 64 * 64
+  std::error_code kept;   // on Windows the files the run left open stay until the process ends
   std::filesystem::remove_all(folder, kept);
 }
 
