@@ -2,24 +2,25 @@
 
 #include <getopt.h>
 
+#include <vector>
+
 #include "driver/open_files.h"
 #include "kml/kml_writer.h"
 #include "kml/track_builder.h"
 #include "log/log_events.h"
 #include "log/tokenizer.h"
-#include "platform/messages.h"
+#include "messages/exiting_allocator.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
 #include "samples/sample_assembly.h"
 #include "samples/sample_intervals.h"
 
 FILE* output_stream = stdout;
-const char* output_name = nullptr;
 FILE* dot_log = nullptr;
 FILE* comma_log = nullptr;
 
 void reset_driver() {
   output_stream = stdout;
-  output_name = nullptr;
   dot_log = nullptr;
   comma_log = nullptr;
   reset_open_files();
@@ -41,62 +42,39 @@ constexpr option long_options[] = {
     {"help", no_argument, nullptr, 'h'},           {nullptr, 0, nullptr, 0},
 };
 
-// The -o file in force, or nullptr while the KML goes to standard output.
-FILE* current_output() {
-  return output_stream != stdout ? output_stream : nullptr;
-}
-
-void write_through_standard_output() {
-  output_stream = stdout;
-  output_name = nullptr;
-}
-
 // The -o file could not be opened, or may not be written: the KML goes to standard output.
 void refuse_output(const char* name) {
   print_message("Can't open file '%s' for writing, ignored\n", name);
-  write_through_standard_output();
 }
 
 void open_output(const char* name) {
-  const opened_output opened = open_output_file(name);
-  switch (opened.verdict) {
-    case OUTPUT_OPENED:
-      output_stream = opened.file;
-      output_name = name;
-      break;
-    case OUTPUT_REFUSED:
-      refuse_output(name);
-      break;
-    case OUTPUT_IS_STANDARD_OUTPUT:
-      write_through_standard_output();
-      break;
-  }
+  if (open_output_file(name) == OUTPUT_REFUSED) refuse_output(name);
 }
 
 int open_log(FILE** log, const char* name) {
-  const opened_log opened = open_log_file(name, current_output());
+  const opened_log opened = open_log_file(name);
   *log = opened.file;
   switch (opened.verdict) {
     case LOG_OPENED:
       break;
     case LOG_OPENED_REFUSES_OUTPUT:
-      refuse_output(output_name);
+      refuse_output(opened.refused_output);
       break;
     case LOG_UNREADABLE:
       print_message("Can't read file-log '%s'\n", name);
       return RUN_LOG_UNREADABLE;
     case LOG_IS_STANDARD_OUTPUT:
-      std::fprintf(stderr, "Can't read file-log '%s': it is standard output\n", name);
+      print_error("Can't read file-log '%s': it is standard output\n", name);
       return RUN_LOG_UNREADABLE;
   }
   return 0;
 }
 
 // A KML that could not be written in full is a failed run, not a success.
-int finish_output() {
-  if (output_stream == stdout) {
+int finish_output(const kml_destination& destination) {
+  if (destination.target != KML_TO_FILE) {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
-    std::fprintf(stderr, "Can't write standard output\n");
+    print_error("Can't write standard output\n");
     return RUN_OUTPUT_FAILED;
   }
   // Flushed apart from the close: some C libraries (Windows') do not report a failed flush from fclose.
@@ -104,7 +82,7 @@ int finish_output() {
   const bool close_failed = std::fclose(output_stream) != 0;
   output_stream = stdout;
   if (!write_failed && !close_failed) return 0;
-  std::fprintf(stderr, "Can't write file '%s'\n", output_name);
+  print_error("Can't write file '%s'\n", destination.name);
   return RUN_OUTPUT_FAILED;
 }
 
@@ -184,6 +162,23 @@ int act_on_option(int option, const char* argument, const char* program_name) {
 
 namespace {
 
+// The names the log options give, from a pass over a copy of the arguments (getopt_long may reorder the
+// arguments it reads) that prints nothing and acts on nothing.
+std::vector<const char*, exiting_allocator<const char*>> log_names_of(int argc, char** argv) {
+  std::vector<char*, exiting_allocator<char*>> arguments(argv, argv + argc);
+  arguments.push_back(nullptr);
+  std::vector<const char*, exiting_allocator<const char*>> names;
+  opterr = 0;
+  int option;
+  int index;
+  while ((option = getopt_long(argc, arguments.data(), short_options, long_options, &index)) != -1) {
+    if ((option == 't' || option == 'r') && optarg != nullptr) names.push_back(optarg);
+  }
+  opterr = 1;
+  optind = 0;  // the options are read afresh
+  return names;
+}
+
 // Every option in command-line order, until one ends the run. Returns 0 or that option's return code.
 int act_on_options(int argc, char** argv) {
   int option;
@@ -198,15 +193,17 @@ int act_on_options(int argc, char** argv) {
 
 int run_driver(int argc, char** argv) {
   prepare_process();
+  reset_driver();
+  // Before anything is printed: a standard stream writing into a file named as a log is closed for the run.
+  keep_standard_streams_from_logs(log_names_of(argc, argv));
   if (argc <= 4) {
     print_usage(argv[0]);
     return RUN_TOO_FEW_ARGUMENTS;
   }
-  reset_driver();
 
-  begin_options();
   const int stop = act_on_options(argc, argv);
-  if (finish_options(current_output()) == CURRENT_OUTPUT_STALE) refuse_output(output_name);
+  const kml_destination destination = empty_output_files();
+  if (destination.target == KML_TO_STANDARD_OUTPUT_STALE) refuse_output(destination.name);
   if (stop != 0) return stop;
   if (optind < argc) {
     print_message("non-option ARGV-elements: ");
@@ -214,7 +211,10 @@ int run_driver(int argc, char** argv) {
     print_message("\n");
   }
 
-  if (output_stream != stdout) std::setvbuf(output_stream, output_buffer, _IOFBF, sizeof output_buffer);
+  if (destination.target == KML_TO_FILE) {
+    output_stream = destination.file;
+    std::setvbuf(output_stream, output_buffer, _IOFBF, sizeof output_buffer);
+  }
   if (dot_log != nullptr) {
     convert_log(dot_log, dot_events, dot_tokenizer);
   } else if (comma_log != nullptr) {
@@ -222,5 +222,5 @@ int run_driver(int argc, char** argv) {
   } else {
     print_message("Err. no input file\n");
   }
-  return finish_output();
+  return finish_output(destination);
 }

@@ -3,10 +3,9 @@
 #include <cstdio>
 
 // The open files of the run.
-extern FILE* output_stream;      // the KML goes here: standard output or the -o file
-extern const char* output_name;  // the -o name while output_stream is that file
-extern FILE* dot_log;            // opened by -t, --trek, --smlog
-extern FILE* comma_log;          // opened by -r, --trek-ru, --smlog-ru
+extern FILE* output_stream;  // the KML goes here: standard output or the -o file
+extern FILE* dot_log;        // opened by -t, --trek, --smlog
+extern FILE* comma_log;      // opened by -r, --trek-ru, --smlog-ru
 
 // Return codes of the run; where exit statuses are 8 bits wide they arrive as 255, 253 and 252.
 constexpr int RUN_TOO_FEW_ARGUMENTS = -1;

@@ -36,8 +36,6 @@ constexpr char document_end[] =
     "</Document>\r\n"
     "</kml>\r\n";
 
-constexpr double minutes_per_degree = 60.0;
-
 template <std::size_t N>
 char* append(char* out, const char (&text)[N]) {
   std::memcpy(out, text, N - 1);
@@ -46,9 +44,9 @@ char* append(char* out, const char (&text)[N]) {
 
 // "lon, lat, alt" in degrees, degrees and the log's unit.
 char* append_point(char* out, const track_point& point) {
-  out = format_fixed6(out, point.longitude / minutes_per_degree);
+  out = format_fixed6(out, degrees_of(point.longitude));
   out = append(out, ", ");
-  out = format_fixed6(out, point.latitude / minutes_per_degree);
+  out = format_fixed6(out, degrees_of(point.latitude));
   out = append(out, ", ");
   out = format_fixed6(out, point.altitude);
   return append(out, "\r\n");

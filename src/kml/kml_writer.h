@@ -12,6 +12,12 @@ struct track_point {
   double altitude;
 };
 
+// The log's minutes of arc as the KML's degrees; the only place where the unit changes.
+inline double degrees_of(double minutes) {
+  constexpr double minutes_per_degree = 60.0;
+  return minutes / minutes_per_degree;
+}
+
 // The KML document: its start, one two-point Placemark per segment, its end. Every line ends in CR LF.
 void write_document_start(FILE* out);
 // Formats each point only if it is not last_written, and keeps the text of the last point it formatted there.

@@ -16,7 +16,6 @@ void reset_track() {
 namespace {
 
 constexpr double validity_bound = 1.0;  // minutes of arc; a position within it means no fix
-constexpr double minutes_per_degree = 60.0;
 constexpr double movement_threshold = 5e-7;
 
 bool has_position(const sample_record& sample) {
@@ -28,9 +27,11 @@ bool has_position(const sample_record& sample) {
          std::isfinite(sample.gps_curalt);
 }
 
+// The difference of the minutes is what becomes degrees: dividing each position first would round twice,
+// and could move a step across the threshold.
 bool moved(const sample_record& from, const sample_record& to) {
-  const double dlat = (from.gps_curlat - to.gps_curlat) / minutes_per_degree;
-  const double dlon = (from.gps_curlon - to.gps_curlon) / minutes_per_degree;
+  const double dlat = degrees_of(from.gps_curlat - to.gps_curlat);
+  const double dlon = degrees_of(from.gps_curlon - to.gps_curlon);
   const double dalt = from.gps_curalt - to.gps_curalt;
   const auto beyond = [](double d) { return d > movement_threshold || d < -movement_threshold; };
   return beyond(dlat) || beyond(dlon) || beyond(dalt);

@@ -8,7 +8,7 @@
 
 #include "log/log_events.h"
 #include "log/log_reader.h"
-#include "platform/messages.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,9 +1,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/vfs.h>
+#endif
 
+#include <cerrno>
 #include <csignal>
 
+#include "messages/messages.h"
 #include "platform/platform.h"
 
 namespace {
@@ -21,19 +26,67 @@ FILE* open_stream(const char* name, int flags, const char* mode) {
   const int fd = open_above_standard_descriptors(name, flags);
   if (fd < 0) return nullptr;
   FILE* stream = fdopen(fd, mode);
-  if (stream == nullptr) close(fd);
+  if (stream == nullptr) {
+    close(fd);
+    if (errno == ENOMEM) fatal("telem2kml: no memory to open '%s'\n", name);
+  }
   return stream;
 }
+
+std::int64_t nanoseconds(const timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+#if defined(__linux__)
+constexpr auto overlay_magic = 0x794c7630;  // OVERLAYFS_SUPER_MAGIC
+
+volume_views views_of(const struct statfs& system) {
+  return system.f_type == overlay_magic ? VIEWS_OVERLAY : VIEWS_SAME_INODE;
+}
+#endif
+
+file_facts facts_from(const struct stat& s, volume_views views) {
+  const file_kind kind = S_ISREG(s.st_mode)    ? FILE_KIND_REGULAR
+                         : S_ISFIFO(s.st_mode) ? FILE_KIND_PIPE
+                                               : FILE_KIND_OTHER;
+#if defined(__APPLE__)
+  const file_state state = {static_cast<std::uint64_t>(s.st_size), nanoseconds(s.st_mtimespec),
+                            nanoseconds(s.st_ctimespec)};
+#else
+  const file_state state = {static_cast<std::uint64_t>(s.st_size), nanoseconds(s.st_mtim),
+                            nanoseconds(s.st_ctim)};
+#endif
+  return {true,
+          {0, static_cast<std::uint64_t>(s.st_ino), static_cast<std::uint64_t>(s.st_dev), true},
+          kind,
+          views,
+          state};
+}
+
+const file_facts unknown_file = {false, {}, FILE_KIND_OTHER, VIEWS_ONE_VOLUME, {}};
 
 }  // namespace
 
 file_facts facts_of(FILE* stream) {
   struct stat s;
-  if (fstat(fileno(stream), &s) != 0) return {false, {}, FILE_KIND_OTHER};
-  const file_kind kind = S_ISREG(s.st_mode)    ? FILE_KIND_REGULAR
-                         : S_ISFIFO(s.st_mode) ? FILE_KIND_PIPE
-                                               : FILE_KIND_OTHER;
-  return {true, {0, static_cast<std::uint64_t>(s.st_ino), static_cast<std::uint64_t>(s.st_dev), true}, kind};
+  if (fstat(fileno(stream), &s) != 0) return unknown_file;
+#if defined(__linux__)
+  struct statfs system;
+  return facts_from(s, fstatfs(fileno(stream), &system) == 0 ? views_of(system) : VIEWS_SAME_INODE);
+#else
+  return facts_from(s, VIEWS_SAME_INODE);
+#endif
+}
+
+file_facts facts_of_name(const char* name) {
+  struct stat s;
+  if (stat(name, &s) != 0) return unknown_file;
+#if defined(__linux__)
+  struct statfs system;
+  return facts_from(s, statfs(name, &system) == 0 ? views_of(system) : VIEWS_SAME_INODE);
+#else
+  return facts_from(s, VIEWS_SAME_INODE);
+#endif
 }
 
 FILE* open_for_reading(const char* name) {
@@ -45,7 +98,7 @@ FILE* open_for_writing(const char* name) {
 }
 
 bool empty_file(FILE* stream) {
-  return ftruncate(fileno(stream), 0) == 0;
+  return ftruncate(fileno(stream), 0) == 0 && std::fseek(stream, 0, SEEK_SET) == 0;
 }
 
 bool is_terminal(FILE* stream) {
@@ -57,6 +110,8 @@ void prepare_process() {
 }
 
 // Closing the descriptor needs none of its own, unlike opening /dev/null: it works at the open-file limit.
-void discard_standard_output() {
-  close(STDOUT_FILENO);
+void discard_standard_stream(FILE* standard) {
+  close(fileno(standard));
 }
+
+void reset_platform() {}

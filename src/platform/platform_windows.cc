@@ -3,6 +3,7 @@
 #endif
 #include <windows.h>
 
+#include <errno.h>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
@@ -11,17 +12,22 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 
+#include "messages/exiting_allocator.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
 
 namespace {
 
-std::wstring wide_of(const char* utf8) {
+using wide_name = std::basic_string<wchar_t, std::char_traits<wchar_t>, exiting_allocator<wchar_t>>;
+
+wide_name wide_of(const char* utf8) {
   const int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
   if (length <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  wide_name wide(static_cast<std::size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), length);
   wide.pop_back();  // the closing zero is the string's own
   return wide;
@@ -40,7 +46,7 @@ int standard_descriptor_named(const char* name) {
 // The descriptors opened as a copy of a standard stream, and which one each copies. A pipe or a console has
 // no file id: it is known by the standard stream it is, so that a log read from /dev/stdout is found to be
 // standard output's pipe, and an -o of /dev/stdout on a console writes through standard output itself.
-std::map<int, int> standard_copies;
+std::map<int, int, std::less<int>, exiting_allocator<std::pair<const int, int>>> standard_copies;
 
 // A handle of its own on the standard stream, not inherited: closing the log closes the copy only.
 int open_standard_stream(int fd, int flags) {
@@ -82,7 +88,10 @@ FILE* open_stream(const char* name, int flags, const char* mode) {
     standard_copies.erase(fd);  // a descriptor number closed before may come back for another file
   }
   FILE* stream = _fdopen(fd, mode);
-  if (stream == nullptr) _close(fd);
+  if (stream == nullptr) {
+    _close(fd);
+    if (errno == ENOMEM) fatal("telem2kml: no memory to open '%s'\n", name);
+  }
   return stream;
 }
 
@@ -103,22 +112,24 @@ bool file_id_info_unsupported(DWORD error) {
   return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
 }
 
-}  // namespace
-
 // Stands for a standard stream where no file id does; no volume has this serial.
 constexpr std::uint64_t standard_stream_volume = ~std::uint64_t{0};
 
-file_facts facts_of(FILE* stream) {
-  const int fd = _fileno(stream);
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return {false, {}, FILE_KIND_OTHER};
+const file_facts unknown_file = {false, {}, FILE_KIND_OTHER, VIEWS_ONE_VOLUME, {}};
+
+// `standard` is the standard stream the handle is or copies, or -1. A volume and a file id say it all on
+// Windows: a file shows no other volume's number, so its size and times are not asked.
+file_facts facts_of_handle(HANDLE handle, int standard) {
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return unknown_file;
   const file_kind kind = kind_of(handle);
   // Only files on a disk are asked for their id: what a pipe or a console would answer is not documented.
   if (kind != FILE_KIND_REGULAR) {
-    const auto copy = standard_copies.find(fd);
-    const int standard = fd <= 2 ? fd : copy != standard_copies.end() ? copy->second : -1;
-    if (standard < 0) return {false, {}, kind};
-    return {true, {0, static_cast<std::uint64_t>(standard), standard_stream_volume, true}, kind};
+    if (standard < 0) return {false, {}, kind, VIEWS_ONE_VOLUME, {}};
+    return {true,
+            {0, static_cast<std::uint64_t>(standard), standard_stream_volume, true},
+            kind,
+            VIEWS_ONE_VOLUME,
+            {}};
   }
   // Volume 0 is what wine reports for a handle inherited from the parent: the volume is not known.
   FILE_ID_INFO id;
@@ -126,14 +137,44 @@ file_facts facts_of(FILE* stream) {
     std::uint64_t low, high;
     std::memcpy(&low, id.FileId.Identifier, sizeof low);
     std::memcpy(&high, id.FileId.Identifier + sizeof low, sizeof high);
-    return {true, {high, low, id.VolumeSerialNumber, id.VolumeSerialNumber != 0}, kind};
+    return {true, {high, low, id.VolumeSerialNumber, id.VolumeSerialNumber != 0}, kind, VIEWS_ONE_VOLUME, {}};
   }
   BY_HANDLE_FILE_INFORMATION info;
   if (file_id_info_unsupported(GetLastError()) && GetFileInformationByHandle(handle, &info)) {
     const std::uint64_t index = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
-    return {true, {0, index, info.dwVolumeSerialNumber, info.dwVolumeSerialNumber != 0}, kind};
+    return {true,
+            {0, index, info.dwVolumeSerialNumber, info.dwVolumeSerialNumber != 0},
+            kind,
+            VIEWS_ONE_VOLUME,
+            {}};
   }
-  return {false, {}, kind};
+  return {false, {}, kind, VIEWS_ONE_VOLUME, {}};
+}
+
+HANDLE handle_of(int fd) {
+  return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+}  // namespace
+
+file_facts facts_of(FILE* stream) {
+  const int fd = _fileno(stream);
+  const auto copy = standard_copies.find(fd);
+  const int standard = fd <= 2 ? fd : copy != standard_copies.end() ? copy->second : -1;
+  return facts_of_handle(handle_of(fd), standard);
+}
+
+file_facts facts_of_name(const char* name) {
+  const int standard = standard_descriptor_named(name);
+  if (standard >= 0) return facts_of_handle(handle_of(standard), standard);
+  // Attributes only: no read permission is needed, and no descriptor of the C library's is spent.
+  const HANDLE handle = CreateFileW(wide_of(name).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return unknown_file;
+  const file_facts facts = facts_of_handle(handle, -1);
+  CloseHandle(handle);
+  return facts;
 }
 
 FILE* open_for_reading(const char* name) {
@@ -144,8 +185,10 @@ FILE* open_for_writing(const char* name) {
   return open_stream(name, _O_WRONLY | _O_CREAT | _O_BINARY, "wb");
 }
 
+// A copy of standard error's handle shares its file position: cut to nothing, the file would be written at
+// the old position, after as many NUL bytes, unless the stream goes back to its start.
 bool empty_file(FILE* stream) {
-  return _chsize_s(_fileno(stream), 0) == 0;
+  return _chsize_s(_fileno(stream), 0) == 0 && std::fseek(stream, 0, SEEK_SET) == 0;
 }
 
 bool is_terminal(FILE* stream) {
@@ -171,10 +214,15 @@ void prepare_process() {
   if (!is_terminal(stdout)) std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16);
 }
 
-// NUL takes what stdio still holds for standard output; where it cannot be opened, a closed descriptor
-// drops it as well.
-void discard_standard_output() {
+// NUL takes what stdio still holds for the stream; where it cannot be opened, a closed descriptor drops it
+// as well.
+void discard_standard_stream(FILE* standard) {
+  const int fd = _fileno(standard);
   const int null = _open("NUL", _O_WRONLY | _O_BINARY | _O_NOINHERIT);
-  if (null < 0 || _dup2(null, 1) != 0) _close(1);
+  if (null < 0 || _dup2(null, fd) != 0) _close(fd);
   if (null >= 0) _close(null);
+}
+
+void reset_platform() {
+  standard_copies.clear();
 }

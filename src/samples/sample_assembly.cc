@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "kml/track_builder.h"
-#include "platform/messages.h"
+#include "messages/messages.h"
 #include "samples/value_conversion.h"
 
 sample_record sample_ring[2];

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "platform/messages.h"
+#include "messages/messages.h"
 #include "samples/value_conversion.h"
 
 interval_list_t interval_list = {&default_interval, 1};

@@ -4,7 +4,7 @@
 #include "kml/kml_writer.h"
 #include "kml/track_builder.h"
 #include "log/tokenizer.h"
-#include "platform/messages.h"
+#include "platform/platform.h"
 #include "samples/sample_assembly.h"
 #include "samples/sample_intervals.h"
 
@@ -15,5 +15,5 @@ void reset_run_state() {
   reset_intervals();
   reset_track();
   reset_kml_writer();
-  reset_messages();
+  reset_platform();
 }
