@@ -57,20 +57,6 @@ bool take_fast_lanes(log_reader& r, const byte_class_table& classes, store& valu
   return took;
 }
 
-// The fast paths with the store while the table in force is its own, and with the table otherwise.
-template <typename store>
-lane_stop take_structural_lane_with(log_reader& r, const rule_set& rules, bool& at_line_start,
-                                    lane_pace& pace) {
-  store values;
-  if (!values.load()) {
-    table_store table;
-    return take_structural_lane(r.token, r.end, rules.comma, at_line_start, pace, table);
-  }
-  const lane_stop stop = take_structural_lane(r.token, r.end, rules.comma, at_line_start, pace, values);
-  values.save();
-  return stop;
-}
-
 template <typename store>
 bool take_fast_lanes_with(log_reader& r, const rule_set& rules) {
   store values;
@@ -101,7 +87,7 @@ int scan_log_with(FILE* input, const rule_set& rules) {
   for (;;) {
     if (matched == 0) {
       if (structural_lane && r.token >= lane_resume) {
-        const lane_stop stop = take_structural_lane_with<store>(r, rules, at_line_start, pace);
+        const lane_stop stop = take_structural_lane<store>(r.token, r.end, rules.comma, at_line_start, pace);
         r.token = stop.token;
         lane_resume = stop.resume;
       }

@@ -39,12 +39,12 @@ constexpr int max_held_windows = 16;
 //
 //   template <typename store>
 //   lane_stop take_structural_lane(char* first, const char* last, comma_roles comma, bool& at_line_start,
-//                                  lane_pace& pace, store& values);
+//                                  lane_pace& pace);
 //
 // takes tokens from [first, last), first being a token's start, for as long as a whole window lies in the
-// range, handing plain numbers and separators to `values` (loaded) and line ends to current_events, and sets
-// at_line_start after the last token it took. The comma's roles are those of the log's rule set. Call it
-// only where structural_lane_supported holds.
+// range, handing plain numbers and separators to a store of its own (to a table_store where the store does
+// not load) and line ends to current_events, and sets at_line_start after the last token it took. The comma's
+// roles are those of the log's rule set. Call it only where structural_lane_supported holds.
 
 // A byte range, taken by compares of b - first with last - first, unsigned.
 struct byte_range {

@@ -242,15 +242,13 @@ inline lane_stop stop_at(char* first, char* token, char* window_end, const char*
   return {token, window_end + held_beyond};
 }
 
-}  // namespace lane_code
-
+// The windows from first on, for as long as their tokens are the lane's.
 template <typename store>
-LANE_CODE lane_stop take_structural_lane(char* first, const char* last, comma_roles comma,
-                                         bool& at_line_start, lane_pace& pace, store& values) {
-  using namespace lane_code;
+LANE_CODE inline __attribute__((always_inline)) lane_stop take_windows(char* first, const char* last,
+                                                                       comma_roles comma, bool& at_line_start,
+                                                                       lane_pace& pace, store& values) {
   const lane_bytes bytes = lane_bytes_of(comma);
   char* window = first;
-  if (last - window < lane_window_size) return {first, first};
   window_masks m = classify_window(window, bytes);
   for (;;) {
     const window_plan plan = plan_window(m);
@@ -270,6 +268,20 @@ LANE_CODE lane_stop take_structural_lane(char* first, const char* last, comma_ro
     window = next;
     m = next_masks;
   }
+}
+
+}  // namespace lane_code
+
+template <typename store>
+LANE_CODE lane_stop take_structural_lane(char* first, const char* last, comma_roles comma,
+                                         bool& at_line_start, lane_pace& pace) {
+  if (last - first < lane_window_size) return {first, first};
+  // A store of its own, whose address nothing takes: its position stays in registers.
+  store values;
+  if (!values.load()) return take_structural_lane<table_store>(first, last, comma, at_line_start, pace);
+  const lane_stop stop = lane_code::take_windows(first, last, comma, at_line_start, pace, values);
+  values.save();
+  return stop;
 }
 
 #undef LANE_CODE

@@ -4,6 +4,6 @@
 // the fast lanes and the automaton. Included by structural_lane.h.
 
 template <typename store>
-lane_stop take_structural_lane(char* first, const char*, comma_roles, bool&, lane_pace&, store&) {
+lane_stop take_structural_lane(char* first, const char*, comma_roles, bool&, lane_pace&) {
   return {first, first};
 }
