@@ -39,7 +39,7 @@ line_position line_start() {
 
 FLOOR_CODE inline void store(line_position& at, const char* first, const char* last) {
   const column_def& column = column_table[at.column + 1];
-  const plain_digits digits = read_plain_digits_16(first, last);
+  const plain_digits digits = read_lane_digits(first, last);
   if (column.type == TYPE_INT) {
     const std::int32_t value = int32_of_plain(digits);
     std::memcpy(at.record + column.field_offset, &value, sizeof value);

@@ -46,6 +46,11 @@ constexpr int max_held_windows = 16;
 // not load) and line ends to current_events, and sets at_line_start after the last token it took. The comma's
 // roles are those of the log's rule set. Call it only where structural_lane_supported holds.
 
+// The lane's twin of read_plain_digits (plain_number.h), with the same contract: read_lane_digits(first,
+// last). In lane_avx2/ it reads the token with one 16-byte load ending at its last byte, so 16 bytes before
+// last must be readable (the read buffer's padding sees to it); call it only where structural_lane_supported
+// holds.
+
 // A byte range, taken by compares of b - first with last - first, unsigned.
 struct byte_range {
   char first;

@@ -7,6 +7,18 @@
 
 // The token rules as one deterministic automaton over byte classes. Both rule sets run on it: they differ
 // only in which class the ',' byte belongs to.
+//
+// The automaton is the one definition of every token, numbers included. The fast paths below judge some
+// tokens themselves; each takes a token exactly as the automaton does (same bounds, same events, same value
+// bit for bit) or leaves it, which tests/unit/number_grammar_test.cc proves over every short string. A change
+// to the rules must reach each of them:
+//   - the scalar shortcut: match_plain_number (plain_number.h), and the lone separators of take_fast_lanes
+//     (scan.h);
+//   - the structural lane: lane_bytes_of (structural_lane.h, checked against the classes when built) and the
+//     masks of number_faults and plan_window (lane_avx2/structural_lane_code.h);
+//   - the digit readings of plain numbers, read_plain_digits (plain_number.h) and read_lane_digits, with the
+//     conversions from them, double_of_plain and int32_of_plain (samples/value_conversion.h);
+//   - the short-decimal parser of value texts, parse_short_decimal (samples/value_conversion.h).
 
 enum token_rule : std::uint8_t {
   RULE_NAME,         // [A-Za-z][^ \t\r\n",;]*   (comma variant: ',' belongs to the name)

@@ -215,6 +215,50 @@ TEST(Tokenizer, DateTimes) {
   });
 }
 
+// Each field of a date-time one digit short or one digit long: the shape breaks there, and the bytes are
+// the tokens of the other rules. In the decimal-comma variant the year and the hour make one number.
+TEST(Tokenizer, DateTimesOneByteShortOrLong) {
+  struct shape {
+    const char* input;
+    const char* date;  // the events up to the year
+    const char* time;  // the events from the hour on
+  };
+  const shape shapes[] = {
+      {"2/03/2011,12:34:56.7", "value(2) echo(/) value(03) echo(/) value(2011",
+       "12) echo(:) value(34) echo(:) value(56.7)"},
+      {"21/3/2011,12:34:56.7", "value(21) echo(/) value(3) echo(/) value(2011",
+       "12) echo(:) value(34) echo(:) value(56.7)"},
+      {"21/03/201,12:34:56.7", "value(21) echo(/) value(03) echo(/) value(201",
+       "12) echo(:) value(34) echo(:) value(56.7)"},
+      {"21/03/2011,2:34:56.7", "value(21) echo(/) value(03) echo(/) value(2011",
+       "2) echo(:) value(34) echo(:) value(56.7)"},
+      {"21/03/2011,12:4:56.7", "value(21) echo(/) value(03) echo(/) value(2011",
+       "12) echo(:) value(4) echo(:) value(56.7)"},
+      {"21/03/2011,12:34:6.7", "value(21) echo(/) value(03) echo(/) value(2011",
+       "12) echo(:) value(34) echo(:) value(6.7)"},
+      {"21/03/2011,12:34:56.", "value(21) echo(/) value(03) echo(/) value(2011",
+       "12) echo(:) value(34) echo(:) value(56) echo(.)"},
+      {"211/03/2011,12:34:56.7", "value(211) echo(/) value(03) echo(/) value(2011",
+       "12) echo(:) value(34) echo(:) value(56.7)"},
+      {"21/033/2011,12:34:56.7", "value(21) echo(/) value(033) echo(/) value(2011",
+       "12) echo(:) value(34) echo(:) value(56.7)"},
+      {"21/03/20111,12:34:56.7", "value(21) echo(/) value(03) echo(/) value(20111",
+       "12) echo(:) value(34) echo(:) value(56.7)"},
+      {"21/03/2011,123:34:56.7", "value(21) echo(/) value(03) echo(/) value(2011",
+       "123) echo(:) value(34) echo(:) value(56.7)"},
+      {"21/03/2011,12:345:56.7", "value(21) echo(/) value(03) echo(/) value(2011",
+       "12) echo(:) value(345) echo(:) value(56.7)"},
+      {"21/03/2011,12:34:567.7", "value(21) echo(/) value(03) echo(/) value(2011",
+       "12) echo(:) value(34) echo(:) value(567.7)"},
+  };
+  for (const shape& s : shapes) {
+    expect_events({
+        {dot_only, s.input, std::string(s.date) + ") sep value(" + s.time},
+        {comma_only, s.input, std::string(s.date) + "," + s.time},
+    });
+  }
+}
+
 TEST(Tokenizer, QuotesAreDropped) {
   expect_events({
       {both, "\"gps_curlat\";\"55.75\"\n", "name(gps_curlat) sep value(55.75) eol"},

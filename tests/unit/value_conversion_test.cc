@@ -9,11 +9,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "log/log_reader.h"
+#include "log/plain_number.h"
+#include "log/structural_lane.h"
 #include "run_state.h"
 
 // parse_long must give the very value of atol with Linux's 64-bit long (strtoll, on every platform), and
@@ -249,6 +255,151 @@ TEST_F(ValueConversion, ParseDoubleCommaIsStrtodOfTheDottedText) {
   for (int i = 0; i < 2000; ++i) texts.comma_double_of(make.midpoint());
   for (int i = 0; i < 50000; ++i) texts.comma_double_of(make.date_time());
   texts.expect_none("decimal-comma texts");
+}
+
+// The conversion of a plain number from its bounds: its digits, read by the portable routine and by the
+// lane's (one 16-byte load ending at the token's last byte), then double_of_plain and int32_of_plain. Each
+// text lies where a token of the read buffer may: at the buffer's start, after the padding, and after the
+// bytes of other tokens, which the load reaches and must leave out; nothing after the token is read.
+struct plain_number_checks {
+  std::uint64_t compared = 0;
+  std::uint64_t differing = 0;
+  std::string first;
+
+  void note(const std::string& text, const std::string& what) {
+    if (++differing <= 5) first += "'" + text + "': " + what + "\n";
+  }
+  void digits_of(const std::string& text, const plain_digits& digits, const char* routine) {
+    if (!digits.read) {
+      if (text.size() <= plain_digits_room) note(text, std::string(routine) + " left a short token unread");
+      return;
+    }
+    std::string dotted = text;
+    std::replace(dotted.begin(), dotted.end(), ',', '.');
+    const double expected = std::strtod(dotted.c_str(), nullptr);
+    if (double value; double_of_plain(digits, &value) &&
+                      std::bit_cast<std::uint64_t>(value) != std::bit_cast<std::uint64_t>(expected)) {
+      note(text, std::string(routine) + ": strtod " + shown(expected) + ", ours " + shown(value));
+    }
+    const auto integer = static_cast<std::int32_t>(std::strtoll(dotted.c_str(), nullptr, 10));
+    if (int32_of_plain(digits) != integer) {
+      note(text, std::string(routine) + ": atol " + std::to_string(integer) + ", ours " +
+                     std::to_string(int32_of_plain(digits)));
+    }
+  }
+  void of(const std::string& text) {
+    ++compared;
+    // The text right after the front padding, and after other tokens' bytes.
+    alignas(64) char buffer[log_padding + 64 + log_padding] = {};
+    for (const std::size_t at : {log_padding, log_padding + 40 - text.size() % 16}) {
+      std::memset(buffer + log_padding, '9', 64);
+      buffer[at - 1] = '.';
+      std::memcpy(buffer + at, text.data(), text.size());
+      const char* start = buffer + at;
+      const char* end = start + text.size();
+      digits_of(text, read_plain_digits(start, end), "the portable routine");
+      if (structural_lane_supported) digits_of(text, read_lane_digits(start, end), "the lane");
+    }
+  }
+  void expect_none(const char* what) const {
+    EXPECT_EQ(differing, 0u) << differing << " of " << compared << " " << what << " differ, first:\n"
+                             << first;
+  }
+};
+
+// -?[0-9]*([.,][0-9]+)?: up to `longest` bytes, with leading zeros now and then.
+std::string random_plain_number(std::mt19937_64& random, std::size_t longest) {
+  std::string text = random() % 2 == 0 ? "-" : "";
+  const std::size_t digits = 1 + random() % (longest - text.size());
+  const std::size_t zeros = random() % 4 == 0 ? random() % (digits + 1) : 0;
+  for (std::size_t i = 0; i < digits; ++i) text += static_cast<char>(i < zeros ? '0' : '0' + random() % 10);
+  if (digits > 1 && random() % 4 != 0) {
+    const std::size_t mark = text.size() - 1 - random() % (digits - 1);  // a digit stays after it
+    text.insert(mark, 1, random() % 2 == 0 ? '.' : ',');
+  }
+  return text;
+}
+
+TEST_F(ValueConversion, PlainNumbersFromTheirBoundsAreStrtodBitForBit) {
+  plain_number_checks edges;
+  const char* const cases[] = {// 15, 16 and 17 digits, about 2^53, and the longest token that fits 16 bytes
+                               // and the shortest that does not
+                               "999999999999999",
+                               "9999999999999999",
+                               "99999999999999999",
+                               "9007199254740992",
+                               "9007199254740993",
+                               "-900719925474099",
+                               "-9007199254740992",
+                               "900719925474099.2",
+                               "9007199254740.993",
+                               "0.000000000000001",
+                               "-0.00000000000001",
+                               "-0.000000000000001",
+                               ".000000000000001",
+                               "-.00000000000001",
+                               "123456789012345.6",
+                               "-12345678901234.5",
+                               "-1234567890123.45",
+                               "1234567890123456",
+                               "12345678901234567",
+                               "0",
+                               "-0",
+                               "-.0",
+                               ",5",
+                               "-,0",
+                               "2147483648",
+                               "-2147483649",
+                               "4294967297.9",
+                               "-0,999999999999"};
+  for (const char* text : cases) edges.of(text);
+  // The mark and leading zeros at every position, with and without a sign.
+  for (std::size_t digits = 1; digits <= 17; ++digits) {
+    for (std::size_t zeros = 0; zeros <= digits; ++zeros) {
+      const std::string number =
+          std::string(zeros, '0') + std::string("31415926535897932").substr(0, digits - zeros);
+      for (const std::string sign : {"", "-"}) {
+        edges.of(sign + number);
+        for (std::size_t mark = 0; mark < digits; ++mark)
+          edges.of(sign + number.substr(0, mark) + "." + number.substr(mark));
+      }
+    }
+  }
+  edges.expect_none("edge texts");
+
+  plain_number_checks swept;
+  std::mt19937_64 random(0x5ca1ab1e);
+  for (int i = 0; i < 1000000; ++i) swept.of(random_plain_number(random, 18));
+  swept.expect_none("random plain numbers");
+}
+
+// The values of the bundled logs, every one as it stands, with its decimal mark.
+TEST_F(ValueConversion, ValuesOfTheBundledLogsFromTheirBoundsAreStrtodBitForBit) {
+  plain_number_checks values;
+  for (const char* name : {"flight.log", "two-flights.log", "decimal-comma.log"}) {
+    std::ifstream log(std::string(TELEM2KML_EXAMPLES) + "/" + name, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()};
+    ASSERT_GT(text.size(), 10000u) << name;
+    std::string field;
+    for (char c : text.substr(text.find('\n') + 1)) {
+      if (c == ';' || c == '\r' || c == '\n') {
+        if (!field.empty()) values.of(field);
+        field.clear();
+      } else {
+        field += c;
+      }
+    }
+  }
+  EXPECT_GT(values.compared, 100000u);
+  values.expect_none("values of the bundled logs");
+}
+
+// Millions more, under a label the default run leaves out: ctest -C long -L long.
+TEST_F(ValueConversion, DISABLED_PlainNumbersFromTheirBoundsOverHundredsOfMillions) {
+  plain_number_checks swept;
+  std::mt19937_64 random(0xfeedbeef);
+  for (int i = 0; i < 200000000; ++i) swept.of(random_plain_number(random, 18));
+  swept.expect_none("random plain numbers");
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ alignas(16) inline constexpr std::array<std::array<char, 16>, 17> mark_closing =
 
 // The vector twin of read_plain_digits: one 16-byte load that ends with the token's last byte. The bytes
 // before the token, in the read buffer or its padding, are masked away.
-LANE_CODE inline plain_digits read_plain_digits_16(const char* first, const char* last) {
+LANE_CODE inline plain_digits read_lane_digits(const char* first, const char* last) {
   const auto length = static_cast<std::size_t>(last - first);
   if (length > plain_digits_room) return {0, 0, false, false};
   const bool negative = *first == '-';
@@ -215,7 +215,7 @@ LANE_CODE inline reported report_tokens(char* window, const window_masks& m, win
     bounds &= bounds - 1;  // blsr: drops the lowest bit, so the value's end comes first, then the next value
     const int last = std::countr_zero(bounds);
     bounds &= bounds - 1;
-    values.value(window + first, window + last, read_plain_digits_16(window + first, window + last));
+    values.value(window + first, window + last, read_lane_digits(window + first, window + last));
     if ((plan.lone_separators >> last & 1) != 0) {
       values.separator();
     } else {
@@ -271,6 +271,8 @@ LANE_CODE inline __attribute__((always_inline)) lane_stop take_windows(char* fir
 }
 
 }  // namespace lane_code
+
+using lane_code::read_lane_digits;
 
 template <typename store>
 LANE_CODE lane_stop take_structural_lane(char* first, const char* last, comma_roles comma,

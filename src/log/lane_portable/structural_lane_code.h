@@ -7,3 +7,8 @@ template <typename store>
 lane_stop take_structural_lane(char* first, const char*, comma_roles, bool&, lane_pace&) {
   return {first, first};
 }
+
+// The lane's digit reading: here the portable routine itself.
+inline plain_digits read_lane_digits(const char* first, const char* last) {
+  return read_plain_digits(first, last);
+}
