@@ -3,10 +3,12 @@
 // makes it again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "bench/splitmix64.h"
 #include "driver/driver.h"
@@ -116,15 +118,31 @@ std::string shown(std::string_view log) {
 struct conversion {
   std::string printed;
   std::string kml;
+  std::string rings;  // the sample ring at each line end, where the events keep it
 };
 
-// What a run with -t makes of the log: the KML, and the messages and echoed bytes on standard output.
-conversion convert(std::string_view log, scan_path path) {
+// What a run with -t (-r with comma_tokenizer) makes of the log: the KML, and the messages and echoed bytes
+// on standard output.
+conversion convert(std::string_view log, scan_path path, const log_events& events = dot_events,
+                   const tokenizer& variant = dot_tokenizer,
+                   std::size_t block_size = default_read_block_size);
+
+std::string* kept_rings = nullptr;
+
+int keep_ring_then_end_of_line() {
+  kept_rings->append(reinterpret_cast<const char*>(sample_ring), sizeof sample_ring);
+  return on_end_of_line();
+}
+
+conversion convert(std::string_view log, scan_path path, const log_events& events, const tokenizer& variant,
+                   std::size_t block_size) {
   reset_run_state();
   use_structural_lane = path == scan_path::lane;
+  read_block_size = block_size;
   output_stream = scratch_stream();
   conversion result;
-  result.printed = capture_stdout([&] { convert_log(stream_holding(log), dot_events, dot_tokenizer); });
+  kept_rings = &result.rings;
+  result.printed = capture_stdout([&] { convert_log(stream_holding(log), events, variant); });
   result.kml = written_bytes(output_stream);
   reset_run_state();
   return result;
@@ -181,6 +199,61 @@ TEST(TokenizerProperties, CrLfLineEndsGiveTheSameKmlAsLf) {
     }
   }
   EXPECT_GT(tracks, 2 * logs_per_property / 5);  // tested on real tracks, not only on empty documents
+}
+
+// Tables whose value and separator operations are the samples' own: the tokenizer stores their plain
+// numbers itself, as for dot_events and comma_events; with the value operation behind another function,
+// every value goes through the table.
+int on_value_dot_through_the_table(char* text) {
+  return on_value_dot(text);
+}
+int on_value_comma_through_the_table(char* text) {
+  return on_value_comma(text);
+}
+const log_events stored_dot = {on_column_name, on_value_dot, on_separator, keep_ring_then_end_of_line};
+const log_events stored_comma = {on_column_name, on_value_comma, on_separator, keep_ring_then_end_of_line};
+const log_events tabled_dot = {on_column_name, on_value_dot_through_the_table, on_separator,
+                               keep_ring_then_end_of_line};
+const log_events tabled_comma = {on_column_name, on_value_comma_through_the_table, on_separator,
+                                 keep_ring_then_end_of_line};
+
+// Values stored where the fast paths find them, and those they leave to the table inside the same window:
+// the sample ring at every line end, the messages and the KML are those of every value through the table,
+// on either path and at any read block.
+TEST(TokenizerProperties, ValuesStoredDirectlyAsThroughTheTable) {
+  const std::string rows = "1;3330.5;2250.25;100\n2;3330.6;2250.3;105\n3;3331.25;2251.5;110\n";
+  const std::string logs[] = {
+      // the first values of a log without header wait for the default binding
+      rows + rows + rows,
+      // a column past the header, a 17-digit value, a 16-digit one beyond 2^53, an exponent, a name
+      "samplenumber;gps_curlat;gps_curlon;gps_curalt\n" + rows + "4;3331.5;2252;120;7\n" +
+          "5;12345678901234567;2252.5;9007199254740993\n6;3332.5;1.5e3;125;x\n" + rows,
+      // an integer column given fractions and a sign, values of every length a load holds
+      "samplenumber;gps_curalt;gps_curlat;gps_curlon\n4.9;-0;3330.5;2250.5\n-7.25;.5;3331.123456789012;2251\n"
+      "8;-1234567890123.45;3332;-2252.000000000001\n" +
+          rows + rows,
+  };
+  constexpr std::size_t blocks[] = {default_read_block_size, 1, 7, 64};
+  for (const std::string& dotted : logs) {
+    std::string with_commas = dotted;
+    std::replace(with_commas.begin(), with_commas.end(), '.', ',');
+    for (const auto& [log, stored_events, tabled_events, variant] :
+         {std::tuple{dotted, &stored_dot, &tabled_dot, &dot_tokenizer},
+          std::tuple{with_commas, &stored_comma, &tabled_comma, &comma_tokenizer}}) {
+      SCOPED_TRACE(log);
+      const conversion expected = convert(log, scan_path::scalar, *tabled_events, *variant);
+      ASSERT_GE(expected.rings.size(), 9 * sizeof sample_ring);
+      for (scan_path path : scan_paths) {
+        for (std::size_t block_size : blocks) {
+          SCOPED_TRACE(shown_path(path) + ", block size " + std::to_string(block_size));
+          const conversion stored = convert(log, path, *stored_events, *variant, block_size);
+          EXPECT_TRUE(stored.rings == expected.rings);
+          EXPECT_EQ(stored.printed, expected.printed);
+          EXPECT_EQ(stored.kml, expected.kml);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
