@@ -1,9 +1,10 @@
 // Fuzzes a whole run, as `telem2kml -t LOG -o KML` (`-r` when the first byte is odd) would make it, with the
 // log from the fuzz input and the KML going to memory. Every process-wide state starts afresh for each input.
-// The run is made twice, reading the whole log in one block and in the small blocks the first byte picks:
-// both must print the same bytes and write the same KML, and the KML must be a complete document of
-// well-formed segments. Every value stored into the sample record must be what atol or strtod makes of its
-// text.
+// The run is made three times: once with every value through the event table, each stored value checked
+// against what atol or strtod makes of its text; then as the program makes it, the tokenizer storing plain
+// numbers itself, reading the whole log in one block and in the small blocks the first byte picks. The
+// sample ring at every line end, what is printed and the KML must be the same in all three, and the KML a
+// complete document of well-formed segments.
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -29,6 +30,7 @@ namespace {
 struct run_output {
   std::string printed;  // standard output: messages and echoed bytes
   std::string kml;
+  std::string rings;  // the sample ring at each line end
 };
 
 [[noreturn]] void broken(const char* what, std::string_view near = {}) {
@@ -37,9 +39,17 @@ struct run_output {
   std::abort();
 }
 
-// The run's own on_value, dot_events' or comma_events', followed by a look at what it stored.
+// The run's own operations, dot_events' or comma_events'.
 const log_events* run_events = &dot_events;
+std::string* kept_rings = nullptr;
 
+int keep_ring_then_end_of_line() {
+  kept_rings->append(reinterpret_cast<const char*>(sample_ring), sizeof sample_ring);
+  return run_events->on_end_of_line();
+}
+
+// The run's on_value, behind a function of its own so that every value goes through the table, followed by
+// a look at what it stored.
 int stored_as_atol_and_strtod(char* text) {
   std::string dotted(text);  // what the conversions see: the comma variant turns ',' into '.'
   if (run_events == &comma_events) std::replace(dotted.begin(), dotted.end(), ',', '.');
@@ -66,21 +76,15 @@ int stored_as_atol_and_strtod(char* text) {
   return 0;
 }
 
-int pass_column_name(char* text) {
-  return run_events->on_column_name(text);
-}
-int pass_separator() {
-  return run_events->on_separator();
-}
-int pass_end_of_line() {
-  return run_events->on_end_of_line();
-}
-
-const log_events checked_events = {pass_column_name, stored_as_atol_and_strtod, pass_separator,
-                                   pass_end_of_line};
+const log_events checked_events = {on_column_name, stored_as_atol_and_strtod, on_separator,
+                                   keep_ring_then_end_of_line};
+// The samples' own value and separator operations: the tokenizer stores plain numbers itself.
+const log_events stored_dot_events = {on_column_name, on_value_dot, on_separator, keep_ring_then_end_of_line};
+const log_events stored_comma_events = {on_column_name, on_value_comma, on_separator,
+                                        keep_ring_then_end_of_line};
 
 // What the driver does with an open log, between the options and the end of the run.
-run_output convert(const fuzz_log& log, std::size_t block_size) {
+run_output convert(const fuzz_log& log, std::size_t block_size, bool through_the_table) {
   reset_run_state();
   memory_stdout printed;
   begin_memory_stdout(printed);
@@ -91,12 +95,18 @@ run_output convert(const fuzz_log& log, std::size_t block_size) {
   if (output_stream == nullptr || input == nullptr) std::abort();
   read_block_size = block_size;
 
+  run_output result;
+  kept_rings = &result.rings;
   run_events = log.comma ? &comma_events : &dot_events;
-  convert_log(input, checked_events, variant_of(log));
+  const log_events& events = through_the_table ? checked_events
+                             : log.comma       ? stored_comma_events
+                                               : stored_dot_events;
+  convert_log(input, events, variant_of(log));
 
   std::fclose(output_stream);
   std::fflush(stdout);
-  run_output result{std::string(printed.bytes, printed.size), std::string(kml, kml_size)};
+  result.printed.assign(printed.bytes, printed.size);
+  result.kml.assign(kml, kml_size);
   std::free(kml);
   end_memory_stdout(printed);
   reset_run_state();
@@ -160,12 +170,14 @@ void check_document(std::string_view kml) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzz_log log = split_fuzz_input(data, size);
-  const run_output whole = convert(log, whole_log_block(log.size));
-  check_document(whole.kml);
-  if (log.block_size != whole_log_block(log.size)) {
-    const run_output small = convert(log, log.block_size);
-    if (small.kml != whole.kml) broken("the KML depends on the read block size");
-    if (small.printed != whole.printed) broken("standard output depends on the read block size");
+  const run_output checked = convert(log, whole_log_block(log.size), true);
+  check_document(checked.kml);
+  for (const std::size_t block_size : {whole_log_block(log.size), log.block_size}) {
+    const run_output stored = convert(log, block_size, false);
+    if (stored.rings != checked.rings) broken("a sample stored unlike through the table");
+    if (stored.kml != checked.kml) broken("the KML depends on the path or the read block size");
+    if (stored.printed != checked.printed)
+      broken("standard output depends on the path or the read block size");
   }
   return 0;
 }
