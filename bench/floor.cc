@@ -107,10 +107,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "telem2kml_floor: can't open the log or the KML\n");
     return 2;
   }
-  static char kml_buffer[std::size_t{1} << 20];
-  std::setvbuf(kml, kml_buffer, _IOFBF, sizeof kml_buffer);
-  output_stream = kml;
-  write_document_start(kml);
+  output = kml_through_own_buffer(kml);
+  write_document_start(output);
   begin_sample_run();
   reset_track();
 
@@ -135,6 +133,6 @@ int main(int argc, char** argv) {
     r.token = take_windows(r.token, r.end, bytes, at);
   }
   close_reader(r);
-  write_document_end(kml);
-  return std::fclose(kml) == 0 ? 0 : 1;
+  write_document_end(output);
+  return finish_kml(output) && std::fclose(kml) == 0 ? 0 : 1;
 }

@@ -16,11 +16,13 @@ track_point point(std::int64_t i) {
 
 void WriteSegment(benchmark::State& state) {
   FILE* sink = open_null_sink();
+  kml_output out = kml_through_own_buffer(sink);
   std::int64_t i = 0;
   for (auto _ : state) {
-    write_segment(sink, point(i), point(i + 1));
+    write_segment(out, point(i), point(i + 1));
     ++i;
   }
+  finish_kml(out);
   std::fclose(sink);
   state.SetItemsProcessed(state.iterations());
 }

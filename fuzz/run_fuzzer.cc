@@ -90,9 +90,9 @@ run_output convert(const fuzz_log& log, std::size_t block_size, bool through_the
   begin_memory_stdout(printed);
   char* kml = nullptr;
   std::size_t kml_size = 0;
-  output_stream = open_memstream(&kml, &kml_size);
+  output = kml_through_stdio(open_memstream(&kml, &kml_size));  // a memory stream has no descriptor
   FILE* input = open_fuzz_log(log);
-  if (output_stream == nullptr || input == nullptr) std::abort();
+  if (output.stream == nullptr || input == nullptr) std::abort();
   read_block_size = block_size;
 
   run_output result;
@@ -103,7 +103,7 @@ run_output convert(const fuzz_log& log, std::size_t block_size, bool through_the
                                                : stored_dot_events;
   convert_log(input, events, variant_of(log));
 
-  std::fclose(output_stream);
+  std::fclose(output.stream);
   std::fflush(stdout);
   result.printed.assign(printed.bytes, printed.size);
   result.kml.assign(kml, kml_size);
@@ -113,12 +113,12 @@ run_output convert(const fuzz_log& log, std::size_t block_size, bool through_the
   return result;
 }
 
-std::string written_by(void (*write)(FILE*)) {
+std::string written_by(void (*write)(kml_output&)) {
   char* text = nullptr;
   std::size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
+  kml_output out = kml_through_stdio(open_memstream(&text, &size));
   write(out);
-  std::fclose(out);
+  std::fclose(out.stream);
   std::string result(text, size);
   std::free(text);
   return result;

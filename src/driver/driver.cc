@@ -15,12 +15,12 @@
 #include "samples/sample_assembly.h"
 #include "samples/sample_intervals.h"
 
-FILE* output_stream = stdout;
+kml_output output = kml_through_stdio(stdout);
 FILE* dot_log = nullptr;
 FILE* comma_log = nullptr;
 
 void reset_driver() {
-  output_stream = stdout;
+  output = kml_through_stdio(stdout);
   dot_log = nullptr;
   comma_log = nullptr;
   reset_open_files();
@@ -28,10 +28,6 @@ void reset_driver() {
 }
 
 namespace {
-
-// The KML file is written through one large buffer, in few system calls. (Given no buffer of its own,
-// stdio would keep to the file system's block size, whatever size is asked for.)
-char output_buffer[std::size_t{1} << 20];
 
 constexpr char short_options[] = "hn:o:r:t:";
 
@@ -73,14 +69,13 @@ int open_log(FILE** log, const char* name) {
 // A KML that could not be written in full is a failed run, not a success.
 int finish_output(const kml_destination& destination) {
   if (destination.target != KML_TO_FILE) {
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    if (finish_kml(output)) return 0;
     print_error("Can't write standard output\n");
     return RUN_OUTPUT_FAILED;
   }
-  // Flushed apart from the close: some C libraries (Windows') do not report a failed flush from fclose.
-  const bool write_failed = std::fflush(output_stream) != 0 || std::ferror(output_stream) != 0;
-  const bool close_failed = std::fclose(output_stream) != 0;
-  output_stream = stdout;
+  const bool write_failed = !finish_kml(output);
+  const bool close_failed = std::fclose(output.stream) != 0;
+  output = kml_through_stdio(stdout);
   if (!write_failed && !close_failed) return 0;
   print_error("Can't write file '%s'\n", destination.name);
   return RUN_OUTPUT_FAILED;
@@ -97,9 +92,9 @@ void run_log(FILE* log, const log_events& events, const tokenizer& variant) {
 }
 
 void convert_log(FILE* log, const log_events& events, const tokenizer& variant) {
-  write_document_start(output_stream);
+  write_document_start(output);
   run_log(log, events, variant);
-  write_document_end(output_stream);
+  write_document_end(output);
 }
 
 void print_usage(const char* name) {
@@ -211,10 +206,7 @@ int run_driver(int argc, char** argv) {
     print_message("\n");
   }
 
-  if (destination.target == KML_TO_FILE) {
-    output_stream = destination.file;
-    std::setvbuf(output_stream, output_buffer, _IOFBF, sizeof output_buffer);
-  }
+  if (destination.target == KML_TO_FILE) output = kml_through_own_buffer(destination.file);
   if (dot_log != nullptr) {
     convert_log(dot_log, dot_events, dot_tokenizer);
   } else if (comma_log != nullptr) {

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 
+#include "kml/kml_writer.h"
+
 // The open files of the run.
-extern FILE* output_stream;  // the KML goes here: standard output or the -o file
-extern FILE* dot_log;        // opened by -t, --trek, --smlog
-extern FILE* comma_log;      // opened by -r, --trek-ru, --smlog-ru
+extern kml_output output;  // the KML goes here: standard output through stdio, or the -o file
+extern FILE* dot_log;      // opened by -t, --trek, --smlog
+extern FILE* comma_log;    // opened by -r, --trek-ru, --smlog-ru
 
 // Return codes of the run; where exit statuses are 8 bits wide they arrive as 255, 253 and 252.
 constexpr int RUN_TOO_FEW_ARGUMENTS = -1;
@@ -27,7 +29,7 @@ struct tokenizer;
 // the tokenizer, and closes it. The column binding and the sample list stay as they are.
 void run_log(FILE* log, const log_events& events, const tokenizer& variant);
 
-// The whole KML document of one log on output_stream: its start, run_log, its end.
+// The whole KML document of one log on `output`: its start, run_log, its end.
 void convert_log(FILE* log, const log_events& events, const tokenizer& variant);
 
 void print_usage(const char* name);

@@ -54,7 +54,7 @@ int on_end_of_line() {
   if (!sample_selected(current.samplenumber) || !has_position(current)) return 0;
   if (accepted_count > 1) {
     const sample_record& previous = sample_ring[1 - current_slot()];
-    if (moved(previous, current)) write_segment(output_stream, point_of(previous), point_of(current));
+    if (moved(previous, current)) write_segment(output, point_of(previous), point_of(current));
   }
   // At the top of the range it steps back instead: the parity, and so the slot, still alternates.
   accepted_count = accepted_count < INT32_MAX ? accepted_count + 1 : accepted_count - 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -67,6 +68,11 @@ FILE* open_for_writing(const char* name);
 
 // Cuts a file open for writing to length 0, and writes from its start on; false when the system refuses.
 bool empty_file(FILE* stream);
+
+// Writes the bytes to the file with the system's own write call (write, WriteFile), past stdio, whose buffer
+// for the stream must hold nothing; a short or interrupted write goes on with the rest. False when the
+// system refuses.
+bool write_all(FILE* stream, const char* bytes, std::size_t size);
 
 // A terminal hands over what is typed line by line; a block read would wait for a whole block.
 bool is_terminal(FILE* stream);

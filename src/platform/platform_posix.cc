@@ -101,6 +101,18 @@ bool empty_file(FILE* stream) {
   return ftruncate(fileno(stream), 0) == 0 && std::fseek(stream, 0, SEEK_SET) == 0;
 }
 
+bool write_all(FILE* stream, const char* bytes, std::size_t size) {
+  const int fd = fileno(stream);
+  while (size > 0) {
+    const ssize_t written = write(fd, bytes, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
 bool is_terminal(FILE* stream) {
   return isatty(fileno(stream)) != 0;
 }

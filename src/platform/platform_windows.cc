@@ -191,6 +191,18 @@ bool empty_file(FILE* stream) {
   return _chsize_s(_fileno(stream), 0) == 0 && std::fseek(stream, 0, SEEK_SET) == 0;
 }
 
+bool write_all(FILE* stream, const char* bytes, std::size_t size) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  while (size > 0) {
+    const DWORD asked = size < (DWORD{1} << 30) ? static_cast<DWORD>(size) : DWORD{1} << 30;
+    DWORD written = 0;
+    if (!WriteFile(handle, bytes, asked, &written, nullptr) || written == 0) return false;
+    bytes += written;
+    size -= written;
+  }
+  return true;
+}
+
 bool is_terminal(FILE* stream) {
   DWORD mode;
   return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &mode) != 0;

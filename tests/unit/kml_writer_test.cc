@@ -9,16 +9,17 @@
 
 namespace {
 
-// Everything write() puts on a stream, byte for byte.
+// Everything write() puts on a stream, byte for byte, through the writer's own buffer as into an -o file.
 template <class Write>
 std::string written(Write write) {
-  FILE* out = scratch_stream();
+  kml_output out = kml_through_own_buffer(scratch_stream());
   write(out);
-  return written_bytes(out);
+  EXPECT_TRUE(finish_kml(out));
+  return written_bytes(out.stream);
 }
 
 TEST(KmlWriter, EmptyDocumentIsStartThenEnd) {
-  const std::string document = written([](FILE* out) {
+  const std::string document = written([](kml_output& out) {
     write_document_start(out);
     write_document_end(out);
   });
@@ -69,7 +70,7 @@ TEST(KmlWriter, SegmentIsOnePlacemarkFromFirstToSecondPoint) {
   };
   for (const segment_case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(written([&](FILE* out) { write_segment(out, c.from, c.to); }),
+    EXPECT_EQ(written([&](kml_output& out) { write_segment(out, c.from, c.to); }),
               std::string("<Placemark>\r\n"
                           "<styleUrl>#1</styleUrl>\r\n"
                           "<LineString>\r\n"

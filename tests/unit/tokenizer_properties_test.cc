@@ -139,11 +139,12 @@ conversion convert(std::string_view log, scan_path path, const log_events& event
   reset_run_state();
   use_structural_lane = path == scan_path::lane;
   read_block_size = block_size;
-  output_stream = scratch_stream();
+  output = kml_through_own_buffer(scratch_stream());
   conversion result;
   kept_rings = &result.rings;
   result.printed = capture_stdout([&] { convert_log(stream_holding(log), events, variant); });
-  result.kml = written_bytes(output_stream);
+  EXPECT_TRUE(finish_kml(output));
+  result.kml = written_bytes(output.stream);
   reset_run_state();
   return result;
 }

@@ -47,7 +47,7 @@ struct track_case {
 
 // Reads the log (and the part after the jump) and returns the KML written.
 std::string track_of(const track_case& c, std::string* printed) {
-  output_stream = scratch_stream();
+  output = kml_through_stdio(scratch_stream());
   *printed = capture_stdout([&] {
     if (c.samples != nullptr) parse_sample_intervals(c.samples);
   });
@@ -60,8 +60,8 @@ std::string track_of(const track_case& c, std::string* printed) {
     *printed += capture_stdout([&] { variant.scan_log(input); });
     std::fclose(input);
   }
-  const std::string kml = written_bytes(output_stream);
-  output_stream = stdout;
+  const std::string kml = written_bytes(output.stream);
+  output = kml_through_stdio(stdout);
   return kml;
 }
 
