@@ -6,6 +6,7 @@
 
 #include "log/token_rules.h"
 #include "log/token_store.h"
+#include "log/tokenizer.h"
 
 // The structural lane finds the tokens that make up the data lines of a log (plain numbers, lone separators
 // and runs of line breaks) 64 bytes at a time, with vector compares that give one bit per byte, and reports

@@ -26,6 +26,7 @@ const log_events null_events = {ignore_text, ignore_text, ignore, ignore};
 const log_events* current_events = &null_events;
 std::size_t read_block_size = default_read_block_size;
 bool use_structural_lane = true;
+fast_path_counts fast_paths_taken = {0, 0, 0};
 
 void reset_tokenizer() {
   current_events = &null_events;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // One rule set on the scanning engine. scan_log reads the open log to its end, reporting each token through
@@ -23,3 +24,12 @@ extern std::size_t read_block_size;
 extern bool use_structural_lane;
 
 void reset_tokenizer();
+
+// A test seam: what the fast paths took since the process began, counted by the fast paths themselves on
+// the path whose speed they serve, per window or per call, never per token. Nothing resets it.
+struct fast_path_counts {
+  std::uint64_t lane_tries;       // calls of the structural lane with a whole window before it
+  std::uint64_t lane_windows;     // windows whose tokens the lane reported
+  std::uint64_t fast_lane_bytes;  // bytes the scalar fast lanes took
+};
+extern fast_path_counts fast_paths_taken;

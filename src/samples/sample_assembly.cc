@@ -12,6 +12,7 @@ std::uint8_t column_map[column_positions];
 std::int32_t max_column;
 std::int32_t current_column;
 bool line_has_value;
+std::uint64_t direct_store_stretches = 0;
 
 void begin_sample_run() {
   std::memset(sample_ring, 0, sizeof sample_ring);

@@ -21,6 +21,10 @@ constexpr int default_columns = column_rows - 1;
 static_assert(column_rows <= std::numeric_limits<std::remove_all_extents_t<decltype(column_map)>>::max(),
               "column_map's bytes hold every row of column_table and UNKNOWN_COLUMN");
 
+// A test seam: the stretches (a window's values, a line's) in which the tokenizer's fast paths stored
+// values themselves (sample_store.h) since the process began; counted once per stretch, never per value.
+extern std::uint64_t direct_store_stretches;
+
 // Both slots and the column position afresh for a run; the column binding stays as the options left it.
 void begin_sample_run();
 void reset_samples();

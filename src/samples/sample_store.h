@@ -34,7 +34,10 @@ struct sample_store {
 
   void save() {
     current_column = column;
-    if (stored) line_has_value = true;
+    if (stored) {
+      line_has_value = true;
+      ++direct_store_stretches;
+    }
   }
 
   void separator() { column += column < INT32_MAX; }  // on_separator, which stops at the top

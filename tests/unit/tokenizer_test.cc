@@ -12,12 +12,7 @@
 
 #include <unistd.h>
 
-#if defined(__x86_64__)
-#include <cpuid.h>
-#endif
-
 #include "log/log_events.h"
-#include "log/structural_lane.h"
 #include "recording_events.h"
 #include "scratch_streams.h"
 
@@ -429,28 +424,6 @@ TEST(Tokenizer, EventTableIsReadForEveryEvent) {
     EXPECT_EQ("echo(+) echo(\\x80)",
               record_scan(comma_tokenizer, "a;+1\n\x80", block_size, path, null_events));
   });
-}
-
-// Asked of the processor itself, not through the start-up check the program uses: AVX2 and BMI1, and the
-// system saving the vector registers (XCR0 bits 1 and 2).
-bool processor_reports_avx2_and_bmi1() {
-#if defined(__x86_64__)
-  unsigned a, b, c, d;
-  if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_OSXSAVE) == 0 || (c & bit_AVX) == 0) return false;
-  unsigned xcr0, xcr0_high;
-  __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0_high) : "c"(0));
-  if ((xcr0 & 6) != 6) return false;
-  return __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (b & bit_AVX2) != 0 && (b & bit_BMI) != 0;
-#else
-  return false;
-#endif
-}
-
-TEST(Tokenizer, RunsTheStructuralLaneWhereTheProcessorHasOne) {
-  if (!processor_reports_avx2_and_bmi1()) GTEST_SKIP() << "the processor reports no AVX2 and BMI1";
-  reset_tokenizer();
-  EXPECT_TRUE(structural_lane_supported);
-  EXPECT_TRUE(use_structural_lane);
 }
 
 TEST(TokenizerDeathTest, ReadFailureExitsWithStatusTwo) {

@@ -250,7 +250,9 @@ LANE_CODE inline __attribute__((always_inline)) lane_stop take_windows(char* fir
   const lane_bytes bytes = lane_bytes_of(comma);
   char* window = first;
   window_masks m = classify_window(window, bytes);
+  ++fast_paths_taken.lane_tries;
   for (;;) {
+    ++fast_paths_taken.lane_windows;
     const window_plan plan = plan_window(m);
     char* const next = window + plan.open_run;
     const bool room = last - next >= lane_window_size;
