@@ -11,6 +11,8 @@ struct tokenizer {
   int (*scan_log)(FILE* input);
 };
 
+// Defined where the driver composes the scanning engine (scan.h) with the samples' store:
+// src/driver/event_tables.cc.
 extern const tokenizer dot_tokenizer;
 extern const tokenizer comma_tokenizer;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -68,23 +69,16 @@ inline bool parse_short_decimal(const char* text, char point, double* result) {
   return true;
 }
 
-inline constexpr std::uint64_t integer_powers_of_ten[] = {1,
-                                                          10,
-                                                          100,
-                                                          1000,
-                                                          10000,
-                                                          100000,
-                                                          1000000,
-                                                          10000000,
-                                                          100000000,
-                                                          1000000000,
-                                                          10000000000,
-                                                          100000000000,
-                                                          1000000000000,
-                                                          10000000000000,
-                                                          100000000000000,
-                                                          1000000000000000,
-                                                          10000000000000000};
+// Every power of ten a plain number's digits may be divided by.
+inline constexpr std::array<std::uint64_t, plain_digits_room + 1> integer_powers_of_ten = [] {
+  std::array<std::uint64_t, plain_digits_room + 1> powers{};
+  std::uint64_t power = 1;
+  for (std::uint64_t& p : powers) {
+    p = power;
+    power *= 10;
+  }
+  return powers;
+}();
 
 }  // namespace fast_decimal
 
@@ -106,7 +100,8 @@ inline std::int32_t int32_of_plain(const plain_digits& digits) {
   const std::uint64_t integer =
       digits.fraction_digits == 0
           ? digits.mantissa
-          : digits.mantissa / fast_decimal::integer_powers_of_ten[digits.fraction_digits];
+          : digits.mantissa /
+                fast_decimal::integer_powers_of_ten[static_cast<std::size_t>(digits.fraction_digits)];
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(digits.negative ? 0 - integer : integer));
 }
 
