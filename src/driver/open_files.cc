@@ -26,11 +26,15 @@ file_facts look_up_name(const char* name) {
 // could not tell (taking two files for one refuses a run or an output, which is safe; taking one file for
 // two could write into a log). On two volumes they are one file where a mount may show one file on both and
 // the facts that writing changes agree, to the nanosecond: on an overlay even the inode may differ.
+bool on_one_volume(const file_identity& x, const file_identity& y) {
+  return x.volume == y.volume || !x.volume_known || !y.volume_known;
+}
+
 bool same_file(const file_facts& a, const file_facts& b) {
   if (!a.identified || !b.identified) return false;
   const file_identity& x = a.identity;
   const file_identity& y = b.identity;
-  if (x.volume == y.volume || !x.volume_known || !y.volume_known) return same_file_id(x, y);
+  if (on_one_volume(x, y)) return same_file_id(x, y);
   if (a.views == VIEWS_ONE_VOLUME || b.views == VIEWS_ONE_VOLUME) return false;
   const bool same_state = a.state.size == b.state.size && a.state.modified_ns == b.state.modified_ns &&
                           a.state.changed_ns == b.state.changed_ns;
@@ -112,8 +116,10 @@ void remember_log(const file_facts& facts, FILE* stream) {
   if (facts.views == VIEWS_OVERLAY) logs_on_overlay.push_back(&*kept);
 }
 
+// On one volume the id settles it; on two, what writing changes is asked as it is now.
 bool same_as_log(const file_facts& file, const log_file& log) {
-  return same_file(file, facts_now(log));
+  const bool asked_now = file.identified && !on_one_volume(file.identity, log.facts.identity);
+  return same_file(file, asked_now ? facts_now(log) : log.facts);
 }
 
 // Logs with the file's id are its neighbours in `logs`; on an overlay a log may show another id, so those on
@@ -125,7 +131,7 @@ bool opened_as_log(const file_facts& file) {
     if (same_as_log(file, *log)) return true;
   }
   const auto on_another_volume = [&file](const log_file& log) {
-    return log.facts.identity.volume != file.identity.volume &&
+    return !on_one_volume(log.facts.identity, file.identity) &&
            !same_file_id(log.facts.identity, file.identity);
   };
   if (file.views == VIEWS_OVERLAY) {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <future>
 #include <string>
 #include <string_view>
@@ -133,6 +136,33 @@ TEST(FaultRuns, FullDevices) {
   }
 }
 
+// A write of the KML that fails once, and then no more, still fails the run: the KML lacks a block.
+TEST(FaultRuns, WriteThatFailsOnce) {
+  if (!strace_can_inject()) GTEST_SKIP() << "strace is missing or may not trace here";
+  struct failing_case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* failing_file;  // of the scratch folder
+    std::string err;
+  };
+  const failing_case cases[] = {
+      {"the -o file", {"-t", "input.log", "-o", "out.kml"}, "run/out.kml", "Can't write file 'out.kml'\n"},
+      {"standard output",
+       {"-t", "input.log", "-n", "0-999999999"},
+       "got/stdout",
+       "Can't write standard output\n"},
+  };
+  for (const failing_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_folder folder;
+    generate_log({"--bytes", "5000000"}, folder.in_run("input.log"));
+    const std::string failing = folder.path + "/" + c.failing_file;
+    const run_result result = run_telem2kml(folder, c.args, {.failing_file = failing.c_str()});
+    EXPECT_EQ(252, result.status);
+    EXPECT_EQ(c.err, result.err);
+  }
+}
+
 // However the log and the output are named, in whatever order, and wherever standard output goes, the log
 // keeps every byte and the KML goes where nothing is overwritten.
 TEST(FaultRuns, LogAndOutputAsOneFile) {
@@ -146,6 +176,8 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
     const char* redirection = ">";      // ">", ">>" or "<>" would, or "|" a named pipe read to its end
     const char* kml_file = nullptr;     // the file that holds the KML alone, if any
     long open_files = 0;                // the run's limit of open files, if not 0
+    const char* stderr_file = nullptr;  // a file of run/ that standard error appends to
+    bool stderr_as_stdout = false;      // standard error into standard output's file
   };
   const std::string kml = kml_start + worked_segment + kml_end;
   const auto refused = [](const std::string& name) {
@@ -153,6 +185,8 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
   };
   const std::string echo_log = option_echo("smlog|trek", 't', "f.log");
   const std::string log_is_stdout = "Can't read file-log 'f.log': it is standard output\n";
+  std::string refused_five_times;
+  for (int i = 0; i < 5; ++i) refused_five_times += option_echo("kml", 'o', "f.log") + refused("f.log");
   std::string many_ranges = "10-20";  // printed back as some 16 KiB of interval lines
   for (int i = 1; i < 500; ++i) many_ranges.append(",").append(std::to_string(10 * i)).append("-999999");
   const same_file_case cases[] = {
@@ -201,6 +235,32 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
        .stdout_file = "f.log",
        .redirection = ">>",
        .open_files = 4},
+      {.name = "standard output appending to a log that -o left no descriptor to open",
+       .args = {"-n", "1-9", "-o", "/dev/null", "-t", "f.log"},
+       .status = 253,
+       .out = "",
+       .err = log_is_stdout,
+       .stdout_file = "f.log",
+       .redirection = ">>",
+       .open_files = 4},
+      {.name = "standard error appending to the log: getopt's complaint goes nowhere",
+       .args = {"-x", "-n", "0-9", "-o", "out.kml", "-t", "f.log"},
+       .out = option_echo("samples", 'n', "0-9") + "Select samplenumber:\n0 < samplenumber < 9\n" +
+              option_echo("kml", 'o', "out.kml") + echo_log,
+       .kml_file = "out.kml",
+       .stderr_file = "f.log"},
+      {.name = "standard output and error appending to the log",
+       .args = {"-x", "-t", "f.log", "-o", "out.kml"},
+       .status = 253,
+       .out = "",
+       .stdout_file = "f.log",
+       .redirection = ">>",
+       .stderr_as_stdout = true},
+      {.name = "refused -o files give their descriptors back",
+       .args = {"-t", "f.log", "-o", "f.log", "-o", "f.log", "-o", "f.log", "-o", "f.log", "-o", "f.log",
+                "-t", "other.log"},
+       .out = echo_log + refused_five_times + option_echo("smlog|trek", 't', "other.log") + kml,
+       .open_files = 5},
       {.name = "standard output writing over the log",
        .args = {"-n", "0-9", "-t", "f.log"},
        .status = 253,
@@ -233,6 +293,7 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
     ASSERT_EQ(0, link(folder.in_run("f.log").c_str(), folder.in_run("hard.kml").c_str()));
     std::vector<std::string> files = {"f.log", "hard.kml", "other.log", "symbolic.kml"};
     const std::string stdout_path = c.stdout_file != nullptr ? folder.in_run(c.stdout_file) : "";
+    const std::string stderr_path = c.stderr_file != nullptr ? folder.in_run(c.stderr_file) : "";
     const bool to_pipe = std::string_view(c.redirection) == "|";
     std::future<std::string> piped;
     if (to_pipe) {
@@ -248,6 +309,8 @@ TEST(FaultRuns, LogAndOutputAsOneFile) {
         run_telem2kml(folder, c.args,
                       {.stdout_path = c.stdout_file != nullptr ? stdout_path.c_str() : nullptr,
                        .stdout_opening = c.redirection,
+                       .stderr_path = c.stderr_file != nullptr ? stderr_path.c_str() : nullptr,
+                       .stderr_as_stdout = c.stderr_as_stdout,
                        .open_files = c.open_files});
     EXPECT_EQ(c.status, result.status);
     EXPECT_EQ(c.err, result.err);
@@ -288,16 +351,86 @@ TEST(FaultRuns, OutputThatCannotBeEmptied) {
   close(sealed);
 }
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TELEM2KML_ADDRESS_SANITIZER
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(TELEM2KML_ADDRESS_SANITIZER)
-constexpr bool address_sanitizer = true;
-#else
-constexpr bool address_sanitizer = false;
-#endif
+// Mounts that vanish with the test's process: a mount namespace of its own, whose mounts nothing shares.
+bool private_mounts() {
+  return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+// One file shown on two volumes is one file, and two files that only share an inode number are two.
+TEST(FaultRuns, OneFileOnTwoVolumes) {
+  if (!private_mounts()) GTEST_SKIP() << "mounting needs a mount namespace of the test's own (root)";
+  struct volumes_case {
+    const char* name;
+    std::vector<std::string> args;
+    int status = 0;
+    std::string out = "";
+    std::string err = "";
+    const char* stdout_file = nullptr;  // a file of run/ that standard output appends to
+    const char* log = nullptr;          // a file of run/ that must keep its bytes
+    const char* kml_file = nullptr;     // the file that holds the KML alone, if any
+  };
+  const std::string kml = kml_start + worked_segment + kml_end;
+  const auto refused = [](const std::string& name) {
+    return option_echo("kml", 'o', name) + "Can't open file '" + name + "' for writing, ignored\n";
+  };
+  const auto log_echo = [](const std::string& name) { return option_echo("smlog|trek", 't', name); };
+  const volumes_case cases[] = {
+      {.name = "an overlay's file made in its upper folder, as -o through the merged folder",
+       .args = {"-t", "upper/made.log", "-o", "merged/made.log"},
+       .out = log_echo("upper/made.log") + refused("merged/made.log") + kml,
+       .log = "upper/made.log"},
+      {.name = "a file copied up, read through the merged folder, as -o in the upper folder",
+       .args = {"-t", "merged/copied.log", "-o", "upper/copied.log"},
+       .out = log_echo("merged/copied.log") + refused("upper/copied.log") + kml,
+       .log = "merged/copied.log"},
+      {.name = "a file copied up, as -o in the upper folder before it is read through the merged folder",
+       .args = {"-o", "upper/copied.log", "-t", "merged/copied.log"},
+       .out = option_echo("kml", 'o', "upper/copied.log") + log_echo("merged/copied.log") +
+              "Can't open file 'upper/copied.log' for writing, ignored\n" + kml,
+       .log = "merged/copied.log"},
+      {.name = "standard output appending to the merged view of the log",
+       .args = {"-t", "upper/made.log", "-o", "out.kml"},
+       .status = 253,
+       .err = "Can't read file-log 'upper/made.log': it is standard output\n",
+       .stdout_file = "merged/made.log",
+       .log = "upper/made.log"},
+      {.name = "first files of two file systems, both inode 2",
+       .args = {"-t", "one/f.log", "-o", "two/f.kml"},
+       .out = log_echo("one/f.log") + option_echo("kml", 'o', "two/f.kml"),
+       .log = "one/f.log",
+       .kml_file = "two/f.kml"},
+  };
+  for (const volumes_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_folder folder;
+    for (const char* dir : {"lower", "upper", "work", "merged", "one", "two"}) {
+      std::filesystem::create_directory(folder.in_run(dir));
+    }
+    const std::string overlay_options = "lowerdir=" + folder.in_run("lower") +
+                                        ",upperdir=" + folder.in_run("upper") +
+                                        ",workdir=" + folder.in_run("work");
+    write_file(folder.in_run("lower/copied.log"), worked_log);
+    ASSERT_EQ(0, mount("overlay", folder.in_run("merged").c_str(), "overlay", 0, overlay_options.c_str()));
+    ASSERT_EQ(0, mount("tmpfs", folder.in_run("one").c_str(), "tmpfs", 0, "size=1m"));
+    ASSERT_EQ(0, mount("tmpfs", folder.in_run("two").c_str(), "tmpfs", 0, "size=1m"));
+    write_file(folder.in_run("merged/made.log"), worked_log);
+    write_file(folder.in_run("merged/copied.log"), worked_log);  // copied up: the lower file's inode
+    write_file(folder.in_run("one/f.log"), worked_log);
+    write_file(folder.in_run("two/f.kml"), "a file of another size");
+    const std::string stdout_path = c.stdout_file != nullptr ? folder.in_run(c.stdout_file) : "";
+    const run_result result = run_telem2kml(
+        folder, c.args,
+        {.stdout_path = c.stdout_file != nullptr ? stdout_path.c_str() : nullptr, .stdout_opening = ">>"});
+    EXPECT_EQ(c.status, result.status);
+    EXPECT_EQ(c.err, result.err);
+    EXPECT_EQ(c.out, c.stdout_file != nullptr ? "" : result.out);
+    EXPECT_EQ(worked_log, read_file(folder.in_run(c.log)));
+    if (c.kml_file != nullptr) {
+      EXPECT_EQ(kml, read_file(folder.in_run(c.kml_file)));
+    }
+    for (const char* dir : {"merged", "one", "two"}) umount2(folder.in_run(dir).c_str(), MNT_DETACH);
+  }
+}
 
 // A token that outgrows the memory the run may have ends the run as a read error does; what was written
 // stays written.
@@ -330,7 +463,8 @@ TEST(FaultRuns, ClosedStandardStreams) {
     int status;
     std::string out;
     std::string err;
-    bool kml;  // out.kml holds the whole track
+    bool kml;                // out.kml holds the whole track
+    bool empty_kml = false;  // out.kml is there, empty
   };
   // Enough messages to fill standard output's buffer while the KML is being written.
   std::string noisy = "samplenumber;gps_curlat;gps_curlon;gps_curalt", messages;
@@ -377,6 +511,15 @@ TEST(FaultRuns, ClosedStandardStreams) {
        option_echo("smlog|trek", 't', "/dev/stdin") + "Can't read file-log '/dev/stdin'\n",
        "",
        false},
+      {"a file opened with standard input closed is not standard input",
+       {"-o", "out.kml", "-t", "/dev/stdin"},
+       {.stdin_closed = true},
+       253,
+       option_echo("kml", 'o', "out.kml") + option_echo("smlog|trek", 't', "/dev/stdin") +
+           "Can't read file-log '/dev/stdin'\n",
+       "",
+       false,
+       true},
       {"/dev/stdout with standard output closed names no output",
        {"-t", "input.log", "-o", "/dev/stdout"},
        {.stdout_closed = true},
@@ -396,6 +539,9 @@ TEST(FaultRuns, ClosedStandardStreams) {
     if (c.kml) {
       EXPECT_EQ((std::vector<std::string>{"input.log", "out.kml"}), folder.run_files());
       EXPECT_EQ(kml_start + worked_segment + kml_end, read_file(folder.in_run("out.kml")));
+    } else if (c.empty_kml) {
+      EXPECT_EQ((std::vector<std::string>{"input.log", "out.kml"}), folder.run_files());
+      EXPECT_EQ("", read_file(folder.in_run("out.kml")));
     } else {
       EXPECT_EQ(std::vector<std::string>{"input.log"}, folder.run_files());
     }

@@ -7,6 +7,17 @@
 
 // Whole runs of the built telem2kml, each in a scratch folder of its own that is removed afterwards.
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TELEM2KML_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(TELEM2KML_ADDRESS_SANITIZER)
+constexpr bool address_sanitizer = true;  // it needs far more address space than any limit set here
+#else
+constexpr bool address_sanitizer = false;
+#endif
+
 struct run_result {
   int status;            // exit status, or 128 + the signal that ended the run
   std::string out;       // standard output
@@ -31,13 +42,19 @@ struct scratch_folder {
 struct run_setup {
   const char* stdout_path = nullptr;  // output into this file instead, `out` left empty
   const char* stdout_opening = ">";   // ... opened as the shell's ">", ">>" or "<>" would, or "|" a FIFO
+  const char* stderr_path = nullptr;  // error appended to this file instead ("2>>"), `err` left empty
+  bool stderr_as_stdout = false;      // error into standard output's file ("2>&1"), `err` left empty
   bool stdin_closed = false;
   bool stdout_closed = false;
   bool stderr_closed = false;
-  long address_space_bytes = 0;  // RLIMIT_AS of the run, if not 0
-  long file_size_bytes = 0;      // RLIMIT_FSIZE of the run, if not 0
-  long open_files = 0;           // RLIMIT_NOFILE of the run, if not 0
+  long address_space_bytes = 0;        // RLIMIT_AS of the run, if not 0
+  long file_size_bytes = 0;            // RLIMIT_FSIZE of the run, if not 0
+  long open_files = 0;                 // RLIMIT_NOFILE of the run, if not 0
+  const char* failing_file = nullptr;  // the run under strace: its first write into this file fails, EIO
 };
+
+// Whether strace may trace and change this machine's system calls.
+bool strace_can_inject();
 
 // Runs telem2kml (as "telem2kml") with args in the folder's run/.
 run_result run_telem2kml(const scratch_folder& folder, const std::vector<std::string>& args,

@@ -102,6 +102,14 @@ enum : int {
 TEST_F(SampleAssembly, ValuesGoIntoTheirFields) {
   const std::string no_header = "Header not found, using default\n";
   const std::string header = "samplenumber ; gps_curlat ; gps_curlon ; gps_curalt | ";
+  // "Unkn col nam '...'\n" of 255 to 257 and of 4095 to 4097 bytes.
+  std::string edge_names, edge_messages;
+  for (const std::size_t length : {255u, 256u, 257u, 4095u, 4096u, 4097u}) {
+    std::string name(length - 16, 'x');
+    name[0] = 'n';
+    edge_names.append(name).append(length < 4097 ? " ; " : " ");
+    edge_messages.append("Unkn col nam '").append(name).append("'\n");
+  }
   const assembly_case cases[] = {
       {.name = "header binds positions",
        .script = header + "5 ; 3330.5 ; 2250.25 ; 150",
@@ -184,6 +192,11 @@ TEST_F(SampleAssembly, ValuesGoIntoTheirFields) {
        .printed = "Unkn col nam 'foo'\nErr: Unkn typ [1000]='9'\nErr: Unkn typ [1]='3330.5'\n",
        .fields = {{0, SAMPLE, 6}, {0, LAT, 0}},
        .max_column = 1001},
+      {.name = "messages as long as a formatting buffer and a byte either side",
+       .script = edge_names + "| 5",
+       .printed = edge_messages + "Err: Unkn typ [0]='5'\n",
+       .fields = {{0, SAMPLE, 0}},
+       .max_column = 5},
       {.name = "current_column saturates",
        .script = "; ; ; 5 samplenumber",
        .printed = no_header + "Err: Unkn typ [2147483647]='5'\n",
