@@ -61,11 +61,10 @@ namespace {
 
 // What both variants do with a value; the decimal-comma variant's text reads as if its commas were points.
 int store_value(char* text, bool decimal_comma) {
-  if (accepted_count == 0 && max_column == 0) bind_default_columns();
-  const std::uint8_t row = current_column < column_positions ? column_map[current_column] : 0;
-  const column_def* column = row < column_rows ? &column_table[row] : &column_table[0];
-  char* field = reinterpret_cast<char*>(&sample_ring[current_slot()]) + column->field_offset;
-  switch (column->type) {
+  if (default_binding_waits()) bind_default_columns();
+  const column_def& column = column_bound_at(current_column);
+  char* field = reinterpret_cast<char*>(&sample_ring[current_slot()]) + column.field_offset;
+  switch (column.type) {
     case TYPE_INT: {
       // atol, kept to 32 bits; it stops at the first mark, comma or point
       const auto value = static_cast<std::int32_t>(parse_long(text));

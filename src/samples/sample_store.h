@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "kml/track_builder.h"
 #include "log/log_events.h"
 #include "log/plain_number.h"
 #include "log/terminated_text.h"
@@ -18,15 +17,15 @@
 template <int (*on_value)(char*)>
 struct sample_store {
   std::int32_t column;
-  std::int32_t direct_columns;  // positions below it are stored here: none while the default binding waits
-  char* record;
+  bool bound;  // the columns are bound: not while the default binding waits
   bool stored;
+  char* record;
 
   // Stands for any table whose value and separator operations are these: the tables that differ only in
   // their other operations (the run fuzzer's, which looks at the record at each line end) go this way too.
   bool load() {
     column = current_column;
-    direct_columns = accepted_count == 0 && max_column == 0 ? 0 : column_positions;
+    bound = !default_binding_waits();
     record = reinterpret_cast<char*>(&sample_ring[current_slot()]);
     stored = false;
     return current_events->on_value == on_value && current_events->on_separator == on_separator;
@@ -43,29 +42,27 @@ struct sample_store {
   void separator() { column += column < INT32_MAX; }  // on_separator, which stops at the top
 
   void value(char* first, char* last, const plain_digits& digits) {
-    if (column < direct_columns) {
-      const std::uint8_t row = column_map[column];
-      if (row < column_rows) {
-        char* field = record + column_table[row].field_offset;
-        switch (column_table[row].type) {
-          case TYPE_INT:
-            if (digits.read) {
-              const std::int32_t integer = int32_of_plain(digits);
-              std::memcpy(field, &integer, sizeof integer);
-              stored = true;
-              return;
-            }
-            break;
-          case TYPE_REAL:
-            if (double real; double_of_plain(digits, &real)) {
-              std::memcpy(field, &real, sizeof real);
-              stored = true;
-              return;
-            }
-            break;
-          default:
-            break;
-        }
+    if (bound) {
+      const column_def& bound_column = column_bound_at(column);
+      char* field = record + bound_column.field_offset;
+      switch (bound_column.type) {
+        case TYPE_INT:
+          if (digits.read) {
+            const std::int32_t integer = int32_of_plain(digits);
+            std::memcpy(field, &integer, sizeof integer);
+            stored = true;
+            return;
+          }
+          break;
+        case TYPE_REAL:
+          if (double real; double_of_plain(digits, &real)) {
+            std::memcpy(field, &real, sizeof real);
+            stored = true;
+            return;
+          }
+          break;
+        default:  // no field: the message is the table's
+          break;
       }
     }
     save();
