@@ -55,11 +55,10 @@ int stored_as_atol_and_strtod(char* text) {
   if (run_events == &comma_events) std::replace(dotted.begin(), dotted.end(), ',', '.');
   const std::int32_t column = current_column;
   run_events->on_value(text);
-  const std::uint8_t row = column >= 0 && column < column_positions ? column_map[column] : 0;
-  if (row == 0 || row >= column_rows) return 0;  // no field: nothing stored
-  const char* field =
-      reinterpret_cast<const char*>(&sample_ring[accepted_count % 2]) + column_table[row].field_offset;
-  if (column_table[row].type == TYPE_INT) {
+  const column_def& bound = column_bound_at(column);
+  if (bound.type == TYPE_NONE) return 0;  // no field: nothing stored
+  const char* field = reinterpret_cast<const char*>(&sample_ring[accepted_count % 2]) + bound.field_offset;
+  if (bound.type == TYPE_INT) {
     std::int32_t stored;
     std::memcpy(&stored, field, sizeof stored);
     if (stored != static_cast<std::int32_t>(std::strtoll(dotted.c_str(), nullptr, 10))) {
