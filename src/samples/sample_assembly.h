@@ -30,7 +30,7 @@ inline bool default_binding_waits() {
 
 // The column_table row bound to a column position: row 0, no field, for a position past column_map and for
 // an unknown name.
-inline const column_def& column_bound_at(std::int32_t column) {
+inline const column_def& column_bound_at(std::int64_t column) {
   const std::uint8_t row = column < column_positions ? column_map[column] : 0;
   return row < column_rows ? column_table[row] : column_table[0];
 }

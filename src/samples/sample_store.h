@@ -16,8 +16,8 @@
 // the table, digits its conversion declines) goes through the table, as every value once did.
 template <int (*on_value)(char*)>
 struct sample_store {
-  std::int32_t column;
-  bool bound;  // the columns are bound: not while the default binding waits
+  std::int64_t column;  // counts on past INT32_MAX, where current_column stops: save() stops it there
+  bool bound;           // the columns are bound: not while the default binding waits
   bool stored;
   char* record;
 
@@ -32,14 +32,14 @@ struct sample_store {
   }
 
   void save() {
-    current_column = column;
+    current_column = static_cast<std::int32_t>(column < INT32_MAX ? column : INT32_MAX);
     if (stored) {
       line_has_value = true;
       ++direct_store_stretches;
     }
   }
 
-  void separator() { column += column < INT32_MAX; }  // on_separator, which stops at the top
+  void separator() { ++column; }
 
   void value(char* first, char* last, const plain_digits& digits) {
     if (bound) {

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "kml/track_builder.h"
+#include "log/log_events.h"
+#include "log/plain_number.h"
 #include "run_state.h"
+#include "samples/sample_store.h"
 #include "scratch_streams.h"
 
 namespace {
@@ -221,6 +224,26 @@ TEST_F(SampleAssembly, ValuesGoIntoTheirFields) {
       EXPECT_EQ(current_column, c.current_column);
     }
   }
+}
+
+// The tokenizer's own store counts separators past INT32_MAX in a register; what it gives back stops there,
+// as on_separator does, and a value found there is reported, not stored.
+TEST_F(SampleAssembly, DirectStoreColumnStopsAtTheTop) {
+  current_events = &dot_events;
+  max_column = 1;
+  current_column = INT32_MAX - 1;
+  sample_store<on_value_dot> store;
+  ASSERT_TRUE(store.load());
+  char buffer[18] = {};  // the digits are read with the 16 bytes before a value's end, a zero put after it
+  char* text = buffer + 16;
+  *text = '5';
+  const std::string printed = capture_stdout([&] {
+    for (int i = 0; i < 3; ++i) store.separator();
+    store.value(text, text + 1, read_plain_digits(text, text + 1));
+  });
+  store.save();
+  EXPECT_EQ(current_column, INT32_MAX);
+  EXPECT_EQ(printed, "Err: Unkn typ [2147483647]='5'\n");
 }
 
 // Only a line that stored a value into its slot is judged at its end.
