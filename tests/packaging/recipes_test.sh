@@ -52,11 +52,13 @@ README.md work: status 0 && same second.kml example_two_flights_second_flight
   telem2kml -t two-flights.log -o second.kml -n 600-1201
 README.md work: status 0 && same decimal-comma.kml example_decimal_comma
   telem2kml -r decimal-comma.log -o decimal-comma.kml
-README.md work: status 1 && [ ! -s "$out" ]
+README.md work: status 0 && [ "$(grep -c ';' commas.log)" = 0 ]
+  tr ';' ',' < flight.log > commas.log
+README.md work: [ "$(cat "$out")" = commas.log ]
   grep -L ';' *.log
-README.md work: status 0 && [ ! -s "$out" ] && same flight.kml example_flight && same decimal-comma.kml example_decimal_comma && segments two-flights.kml 1169
+README.md work: status 0 && [ ! -s "$out" ] && same flight.kml example_flight && same decimal-comma.kml example_decimal_comma && segments two-flights.kml 1169 && cmp commas.kml flight.kml
   for log in *.log; do
-README.md work: status 0 && prints 'flight.kml:886' && prints 'decimal-comma.kml:489' && prints 'second.kml:583'
+README.md work: status 0 && prints 'flight.kml:886' && prints 'commas.kml:886' && prints 'decimal-comma.kml:489' && prints 'second.kml:583'
   grep -c '<Placemark>' *.kml
 README.md skip: opens a graphical program
   xdg-open flight.kml
