@@ -117,14 +117,14 @@ segments() {
   [ "$count" = "$2" ] || { echo "$1 holds $count segments, not $2"; return 1; }
 }
 
-# The recipes of one text, each as TEXT, LANGUAGE, its command, separated by NUL bytes: a sh command runs on
-# until bash reads it whole (a line continued, a quote or a here-document left open, a loop); bat and
-# powershell commands are one line each; README-Windows.txt's language is the row's.
+# The recipes of one text, each as TEXT and its command, ended by NUL bytes: a sh command runs on until bash
+# reads it whole (a line continued, a quote or a here-document left open, a loop); bat and powershell
+# commands, and README-Windows.txt's, are one line each.
 recipes_of() {
   local text=$1 file=$2 language="" command="" line
   if [ "$text" = README-Windows.txt ]; then
     tr -d '\r' <"$file" | sed -n 's/^    \([^ ]\)/\1/p' | while IFS= read -r line; do
-      printf '%s\0%s\0%s\0' "$text" windows "$line"
+      printf '%s\0%s\0' "$text" "$line"
     done
     return
   fi
@@ -135,11 +135,11 @@ recipes_of() {
         if [ "$line" = '```' ]; then
           language=""
         elif [ "$language" != sh ]; then
-          [ -n "$line" ] && printf '%s\0%s\0%s\0' "$text" "$language" "$line"
+          [ -n "$line" ] && printf '%s\0%s\0' "$text" "$line"
         else
           command+=${command:+$'\n'}$line
           if [[ $line != *\\ ]] && [ -z "$(bash -n <<<"$command" 2>&1)" ]; then
-            printf '%s\0%s\0%s\0' "$text" sh "$command"
+            printf '%s\0%s\0' "$text" "$command"
             command=""
           fi
         fi
@@ -156,6 +156,8 @@ tar -xzf "$dist/$tarball.tar.gz" -C "$scratch" "$tarball/share/doc/telem2kml/REA
 texts=(README.md "$scratch/$tarball/share/doc/telem2kml/README.md"
   examples/README.md "$scratch/$tarball/share/doc/telem2kml/examples/README.md"
   README-Windows.txt "$scratch/zip/$zip/README-Windows.txt")
+# wine keeps the prefix it had: a prefix under the scratch HOME would be made anew, its server outliving it.
+export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
 export HOME=$scratch/home PATH=$scratch/home/.local/bin:$PATH
 unset MANPATH
 declare -A folder=([downloads]=$scratch/downloads [tarball]=$scratch/downloads/$tarball
@@ -165,7 +167,7 @@ declare -A folder=([downloads]=$scratch/downloads [tarball]=$scratch/downloads/$
 declare -A used
 failures=0
 for ((t = 0; t < ${#texts[@]}; t += 2)); do
-  while IFS= read -r -d '' text && IFS= read -r -d '' language && IFS= read -r -d '' command; do
+  while IFS= read -r -d '' text && IFS= read -r -d '' command; do
     first=${command%%$'\n'*}
     row=$(TEXT=$text FIRST=$first awk 'previous != "" && substr($0, 3) == ENVIRON["FIRST"] { print previous; exit }
       { previous = index($0, ENVIRON["TEXT"] " ") == 1 ? $0 : "" }' <<<"$rows")
