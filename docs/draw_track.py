@@ -4,9 +4,9 @@ the altitude along the way. Plain Python 3, no third-party modules; the same KML
 
 usage: docs/draw_track.py TRACK.kml PICTURE.svg [--title TEXT]
 
-docs/example-track.svg is made from the bundled example flight with
+examples/flight-track.svg is made from the bundled example flight with
     build/telem2kml -t examples/flight.log -o flight.kml
-    python3 docs/draw_track.py flight.kml docs/example-track.svg --title "examples/flight.log"
+    python3 docs/draw_track.py flight.kml examples/flight-track.svg --title "examples/flight.log"
 """
 import argparse
 import math

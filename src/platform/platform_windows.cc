@@ -18,6 +18,7 @@
 
 #include "messages/exiting_allocator.h"
 #include "messages/messages.h"
+#include "platform/console_windows.h"
 #include "platform/platform.h"
 
 namespace {
@@ -224,6 +225,7 @@ void prepare_process() {
   // Buffered as a C library on Linux buffers it, where a console does not read it: some C libraries (wine's)
   // would otherwise make a system call of every echoed byte and every Placemark.
   if (!is_terminal(stdout)) std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16);
+  use_utf8_console();
 }
 
 // NUL takes what stdio still holds for the stream; where it cannot be opened, a closed descriptor drops it

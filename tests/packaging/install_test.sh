@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and converts the installed example flight with the installed
-# program: the KML must be the one the golden case expects, byte for byte. The README and the licence go
-# beside the examples, in share/doc/telem2kml/.
+# program: the KML must be the one the golden case expects, byte for byte. The guide, the changelog and the
+# licence go beside the examples, in share/doc/telem2kml/.
 #
 # usage: install_test.sh BUILD_DIR SOURCE_DIR [CONFIG]
 set -u
@@ -15,9 +15,10 @@ if ! cmake --install "$build" --prefix "$prefix" ${config:+--config "$config"} >
   exit 1
 fi
 failed=0
-for file in bin/telem2kml share/man/man1/telem2kml.1 share/doc/telem2kml/README.md \
+for file in bin/telem2kml share/man/man1/telem2kml.1 share/doc/telem2kml/README.md share/doc/telem2kml/CHANGELOG.md \
   share/doc/telem2kml/LICENSE share/doc/telem2kml/examples/README.md share/doc/telem2kml/examples/flight.log \
-  share/doc/telem2kml/examples/decimal-comma.log share/doc/telem2kml/examples/two-flights.log; do
+  share/doc/telem2kml/examples/decimal-comma.log share/doc/telem2kml/examples/two-flights.log \
+  share/doc/telem2kml/examples/flight-track.svg; do
   if [ ! -f "$prefix/$file" ]; then
     echo "FAIL: $file was not installed"
     failed=1
