@@ -37,13 +37,19 @@ std::int64_t nanoseconds(const timespec& t) {
   return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
+// Only Linux tells an overlay; elsewhere a mount shows its files with their own inodes. ask_system is
+// statfs or fstatfs of the file.
+template <typename statfs_call>
+volume_views views_of(statfs_call ask_system) {
 #if defined(__linux__)
-constexpr auto overlay_magic = 0x794c7630;  // OVERLAYFS_SUPER_MAGIC
-
-volume_views views_of(const struct statfs& system) {
-  return system.f_type == overlay_magic ? VIEWS_OVERLAY : VIEWS_SAME_INODE;
-}
+  constexpr auto overlay_magic = 0x794c7630;  // OVERLAYFS_SUPER_MAGIC
+  struct statfs system;
+  if (ask_system(&system) == 0 && system.f_type == overlay_magic) return VIEWS_OVERLAY;
+#else
+  (void)ask_system;
 #endif
+  return VIEWS_SAME_INODE;
+}
 
 file_facts facts_from(const struct stat& s, volume_views views) {
   const file_kind kind = S_ISREG(s.st_mode)    ? FILE_KIND_REGULAR
@@ -68,25 +74,16 @@ const file_facts unknown_file = {false, {}, FILE_KIND_OTHER, VIEWS_ONE_VOLUME, {
 }  // namespace
 
 file_facts facts_of(FILE* stream) {
+  const int fd = fileno(stream);
   struct stat s;
-  if (fstat(fileno(stream), &s) != 0) return unknown_file;
-#if defined(__linux__)
-  struct statfs system;
-  return facts_from(s, fstatfs(fileno(stream), &system) == 0 ? views_of(system) : VIEWS_SAME_INODE);
-#else
-  return facts_from(s, VIEWS_SAME_INODE);
-#endif
+  if (fstat(fd, &s) != 0) return unknown_file;
+  return facts_from(s, views_of([fd](auto* system) { return fstatfs(fd, system); }));
 }
 
 file_facts facts_of_name(const char* name) {
   struct stat s;
   if (stat(name, &s) != 0) return unknown_file;
-#if defined(__linux__)
-  struct statfs system;
-  return facts_from(s, statfs(name, &system) == 0 ? views_of(system) : VIEWS_SAME_INODE);
-#else
-  return facts_from(s, VIEWS_SAME_INODE);
-#endif
+  return facts_from(s, views_of([name](auto* system) { return statfs(name, system); }));
 }
 
 FILE* open_for_reading(const char* name) {
